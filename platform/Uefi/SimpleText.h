@@ -1,0 +1,75 @@
+// Console protocols (UEFI specification, "Console Support").
+#pragma once
+#include "Uefi/UefiBaseType.h"
+
+struct EFI_INPUT_KEY {
+  UINT16 ScanCode;
+  CHAR16 UnicodeChar;
+};
+
+constexpr UINT16 SCAN_NULL = 0x00;
+constexpr UINT16 SCAN_UP = 0x01;
+constexpr UINT16 SCAN_DOWN = 0x02;
+constexpr UINT16 SCAN_ESC = 0x17;
+constexpr UINT16 SCAN_F1 = 0x0B;
+constexpr UINT16 SCAN_F2 = 0x0C;
+constexpr UINT16 SCAN_F3 = 0x0D;
+constexpr UINT16 SCAN_F4 = 0x0E;
+constexpr UINT16 SCAN_F10 = 0x14;
+
+struct EFI_SIMPLE_TEXT_INPUT_PROTOCOL;
+typedef EFI_STATUS(EFIAPI *EFI_INPUT_RESET)(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *This,
+                                            BOOLEAN ExtendedVerification);
+typedef EFI_STATUS(EFIAPI *EFI_INPUT_READ_KEY)(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *This,
+                                               EFI_INPUT_KEY *Key);
+struct EFI_SIMPLE_TEXT_INPUT_PROTOCOL {
+  EFI_INPUT_RESET Reset;
+  EFI_INPUT_READ_KEY ReadKeyStroke;
+  EFI_EVENT WaitForKey;
+};
+
+inline constexpr EFI_GUID gEfiSimpleTextInProtocolGuid = {
+    0x387477C1, 0x69C7, 0x11D2, {0x8E, 0x39, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x3B}};
+
+struct SIMPLE_TEXT_OUTPUT_MODE {
+  INT32 MaxMode;
+  INT32 Mode;
+  INT32 Attribute;
+  INT32 CursorColumn;
+  INT32 CursorRow;
+  BOOLEAN CursorVisible;
+};
+
+struct EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL;
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_RESET)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                           BOOLEAN ExtendedVerification);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_STRING)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                            const CHAR16 *String);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_TEST_STRING)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                                 const CHAR16 *String);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_QUERY_MODE)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                                UINTN ModeNumber, UINTN *Columns, UINTN *Rows);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_SET_MODE)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                              UINTN ModeNumber);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_SET_ATTRIBUTE)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                                   UINTN Attribute);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_CLEAR_SCREEN)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_SET_CURSOR_POSITION)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                                         UINTN Column, UINTN Row);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_ENABLE_CURSOR)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                                   BOOLEAN Visible);
+struct EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL {
+  EFI_TEXT_RESET Reset;
+  EFI_TEXT_STRING OutputString;
+  EFI_TEXT_TEST_STRING TestString;
+  EFI_TEXT_QUERY_MODE QueryMode;
+  EFI_TEXT_SET_MODE SetMode;
+  EFI_TEXT_SET_ATTRIBUTE SetAttribute;
+  EFI_TEXT_CLEAR_SCREEN ClearScreen;
+  EFI_TEXT_SET_CURSOR_POSITION SetCursorPosition;
+  EFI_TEXT_ENABLE_CURSOR EnableCursor;
+  SIMPLE_TEXT_OUTPUT_MODE *Mode;
+};
+
+inline constexpr EFI_GUID gEfiSimpleTextOutProtocolGuid = {
+    0x387477C2, 0x69C7, 0x11D2, {0x8E, 0x39, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x3B}};

