@@ -1,1 +1,0 @@
-#include "support/Strings.h"
