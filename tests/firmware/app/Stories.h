@@ -1,0 +1,21 @@
+// The stories the application plays, in order. Each leaves the platform in the
+// state the next one expects.
+#pragma once
+#include "Uefi/UefiSpec.h"
+
+namespace FirmwareTest {
+
+struct Story {
+  const CHAR16 *Name;
+  VOID (*Run)();
+};
+
+VOID TpmBaselineStory();
+VOID EventLogReplayStory();
+
+inline constexpr Story kStories[] = {
+    {u"tpm-baseline", TpmBaselineStory},
+    {u"event-log-replay", EventLogReplayStory},
+};
+
+} // namespace FirmwareTest
