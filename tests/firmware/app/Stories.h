@@ -12,9 +12,11 @@ struct Story {
 
 VOID TpmBaselineStory();
 VOID EventLogReplayStory();
+VOID ButtonSmmBootServiceStory();
 
 inline constexpr Story kStories[] = {
     {u"tpm-baseline", TpmBaselineStory},
+    {u"button-smm-boot-service", ButtonSmmBootServiceStory},
     {u"event-log-replay", EventLogReplayStory},
 };
 
