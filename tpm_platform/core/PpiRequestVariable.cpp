@@ -1,0 +1,56 @@
+// "ZELTCGPPIVAR": the pending physical-presence request and its last result.
+#include "Platform/TpmPlatformVariables.h"
+#include "tpm_platform/core/Globals.h"
+#include "tpm_platform/core/StateVariables.h"
+
+namespace TpmPlatform {
+
+namespace {
+
+constexpr UINTN kSize = sizeof(PpiRequestVariable);
+
+EFI_STATUS ReadPpiRequestSized(UINT8 *Buffer5, UINTN *Size) {
+  *Size = kSize;
+  return gRT->GetVariable(kPpiRequestVariableName, &gPpiRequestVariableGuid, nullptr, Size,
+                          Buffer5);
+}
+
+} // namespace
+
+EFI_STATUS ReadPpiRequestVariable(UINT8 *Buffer5) {
+  UINTN size;
+  return ReadPpiRequestSized(Buffer5, &size);
+}
+
+EFI_STATUS WritePpiRequestVariable(const UINT8 *Buffer5) {
+  return gRT->SetVariable(kPpiRequestVariableName, &gPpiRequestVariableGuid,
+                          kTpmPlatformVariableAttributes, kSize, Buffer5);
+}
+
+VOID ClearPpiRequest() {
+  // An absent or unreadable variable is recreated from zeros.
+  UINT8 request[kSize] = {};
+  (void)ReadPpiRequestVariable(request);
+  request[__builtin_offsetof(PpiRequestVariable, Request)] = 0;
+  (void)WritePpiRequestVariable(request);
+}
+
+EFI_STATUS RecordPpiRequest(UINT8 Operation) {
+  const UINT8 request[kSize] = {Operation, Operation, 0, 0, 0};
+  return WritePpiRequestVariable(request);
+}
+
+VOID RecordPpiResult(UINT16 ResultCode) {
+  UINT8 request[kSize] = {};
+  UINTN size;
+  if (EFI_ERROR(ReadPpiRequestSized(request, &size)))
+    return;
+  request[__builtin_offsetof(PpiRequestVariable, Request)] = 0;
+  request[__builtin_offsetof(PpiRequestVariable, ResultLow)] = UINT8(ResultCode);
+  request[__builtin_offsetof(PpiRequestVariable, ResultHigh)] =
+      (ResultCode >= 0x0100 && ResultCode <= 0xFFFE) ? UINT8(ResultCode >> 8) : 0;
+  (void)gRT->SetVariable(kPpiRequestVariableName, &gPpiRequestVariableGuid,
+                         kTpmPlatformVariableAttributes, size, request);
+}
+
+} // namespace TpmPlatform
