@@ -62,14 +62,18 @@ void PutNarrow(Output &out, const CHAR8 *s) {
     ++s;
 }
 
+// Read byte by byte: GUIDs inside packed records (device paths, HOBs, variable data) are
+// often not 4-byte aligned.
 void PutGuid(Output &out, const EFI_GUID *guid, bool upper) {
   if (guid == nullptr)
     return;
+  const auto *b = reinterpret_cast<const UINT8 *>(guid);
+  const UINT32 data1 = b[0] | b[1] << 8 | b[2] << 16 | UINT32(b[3]) << 24;
+  const UINT32 data2 = b[4] | b[5] << 8;
+  const UINT32 data3 = b[6] | b[7] << 8;
   CHAR16 *start = out.Position();
-  FormatNested(out, kGuidLayout, UINT32(guid->Data1), UINT32(guid->Data2), UINT32(guid->Data3),
-               UINT32(guid->Data4[0]), UINT32(guid->Data4[1]), UINT32(guid->Data4[2]),
-               UINT32(guid->Data4[3]), UINT32(guid->Data4[4]), UINT32(guid->Data4[5]),
-               UINT32(guid->Data4[6]), UINT32(guid->Data4[7]));
+  FormatNested(out, kGuidLayout, data1, data2, data3, UINT32(b[8]), UINT32(b[9]), UINT32(b[10]),
+               UINT32(b[11]), UINT32(b[12]), UINT32(b[13]), UINT32(b[14]), UINT32(b[15]));
   if (upper)
     WideUpper(start);
 }

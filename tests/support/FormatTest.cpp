@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,16 @@ TEST(FormatWide, NestedTextCutShortEndsTheOutput) {
   EXPECT_EQ(std::u16string(buffer), u"EFI_N");
   EXPECT_EQ(FormatWide(buffer, 14, u"%r!", UINT64(0x8000000000000029)), 13u);
   EXPECT_EQ(std::u16string(buffer), u"Status Code(2");
+}
+
+TEST(FormatWide, GuidAtAnyAlignment) {
+  alignas(8) UINT8 bytes[24];
+  for (size_t offset = 0; offset < 8; ++offset) {
+    std::memcpy(bytes + offset, &kHooksGuid, sizeof kHooksGuid);
+    CHAR16 buffer[40];
+    FormatWide(buffer, 40, u"%g", bytes + offset);
+    EXPECT_EQ(std::u16string(buffer), u"8c939604-0700-4415-9d62-1161db8164a6") << offset;
+  }
 }
 
 TEST(FormatWide, SizeOneAndNullArguments) {
