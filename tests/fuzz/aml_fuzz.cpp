@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *Data, std::size_t Size
   std::vector<UINT8> table(sizeof(EFI_ACPI_DESCRIPTION_HEADER) + body.size());
   const UINT32 length = UINT32(table.size());
   std::memcpy(table.data() + 4, &length, 4);
-  std::memcpy(table.data() + sizeof(EFI_ACPI_DESCRIPTION_HEADER), body.data(), body.size());
+  if (!body.empty())
+    std::memcpy(table.data() + sizeof(EFI_ACPI_DESCRIPTION_HEADER), body.data(), body.size());
   const std::vector<UINT8> original(table);
   const EFI_STATUS status = PatchDsdtNameValue(table.data(), name, value);
   std::size_t first = table.size(), last = 0;
