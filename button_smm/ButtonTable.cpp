@@ -1,12 +1,181 @@
-// Placeholder until the button table lands.
-#include "button_smm/Routines.h"
+// The button table: the fixed defaults, the live copy and the operations the
+// command interface and start-up use on it.
+#include "button_smm/Brightness.h"
+#include "button_smm/Buttons.h"
+#include "button_smm/Hardware.h"
 
 namespace ButtonSmm {
 
-VOID ApplyButtonEcBits(UINTN, BOOLEAN) {}
+namespace {
+
+constexpr CHAR16 kMicrophoneMuteName[] = u"MicrophoneMuteButton";
+
+constexpr ButtonRecord kDefaultButtons[kButtonCount] = {
+    {NoAction,
+     u"VolumeUpButton",
+     0x07,
+     0x01,
+     0x6F5,
+     0x01,
+     0x6E5,
+     0x00,
+     0x6C5,
+     0x01,
+     2,
+     {0xE0, 0x30}},
+    {NoAction,
+     u"VolumeDownButton",
+     0x07,
+     0x02,
+     0x6F4,
+     0x20,
+     0x6E5,
+     0x00,
+     0x6C5,
+     0x02,
+     2,
+     {0xE0, 0x2E}},
+    {BrightnessUpAction,
+     u"BrightnessUpButton",
+     0x0F,
+     0x04,
+     0x6F5,
+     0x04,
+     0x6E5,
+     0x00,
+     0x6C5,
+     0x04,
+     2,
+     {0xE0, 0x17}},
+    {BrightnessDownAction,
+     u"BrightnessDownButton",
+     0x0F,
+     0x10,
+     0x6F3,
+     0x02,
+     0x6E5,
+     0x00,
+     0x6C5,
+     0x10,
+     2,
+     {0xE0, 0x12}},
+    {NoAction,
+     u"VolumeMuteButton",
+     0x05,
+     0x20,
+     0x6F3,
+     0x04,
+     0x6E5,
+     0x00,
+     0x6C5,
+     0x20,
+     2,
+     {0xE0, 0x20}},
+    {NoAction, kMicrophoneMuteName, 0x01, 0x00, 0x6F5, 0x00, 0x6E5, 0x00, 0x6C5, 0x00, 0, {}},
+};
+
+BOOLEAN NamesEqual(const CHAR16 *A, const CHAR16 *B) {
+  while (*A != 0 && *A == *B) {
+    ++A;
+    ++B;
+  }
+  return *A == *B;
+}
+
+VOID SetFlag(UINTN Index, UINT8 Flag, UINTN On) {
+  if ((On & 0xFF) != 0)
+    LiveButtons[Index].Flags |= Flag;
+  else
+    LiveButtons[Index].Flags &= UINT8(~Flag);
+}
+
+UINT8 WithMask(UINT8 Value, UINT8 Mask, BOOLEAN On) {
+  return UINT8((Value & ~Mask) | (On ? Mask : 0));
+}
+
+} // namespace
+
+constinit const ButtonRecord DefaultButtons[kButtonCount] = {
+    kDefaultButtons[0], kDefaultButtons[1], kDefaultButtons[2],
+    kDefaultButtons[3], kDefaultButtons[4], kDefaultButtons[5],
+};
+constinit ButtonRecord LiveButtons[kButtonCount] = {
+    kDefaultButtons[0], kDefaultButtons[1], kDefaultButtons[2],
+    kDefaultButtons[3], kDefaultButtons[4], kDefaultButtons[5],
+};
+
+VOID EFIAPI NoAction(UINT32 Event) {
+  (void)Event;
+}
+
+INTN FindButton(const CHAR16 *Name) {
+  for (UINTN Index = 0; Index < kButtonCount; ++Index) {
+    if (NamesEqual(LiveButtons[Index].Name, Name))
+      return INTN(Index);
+  }
+  return -1;
+}
+
+EFI_STATUS SetKeyCodes(UINTN Index, const UINT8 *Bytes, INTN Count) {
+  // A negative count would be stored as a KeyCount above ten.
+  if (Index >= kButtonCount || Count > INTN(kKeyCodeMax) || Count < 0)
+    return EFI_INVALID_PARAMETER;
+  ButtonRecord &Record = LiveButtons[Index];
+  for (INTN i = 0; i < Count; ++i)
+    Record.KeyCodes[i] = Bytes[i];
+  Record.KeyCount = UINT8(Count);
+  return EFI_SUCCESS;
+}
+
+EFI_STATUS SetRepeat(UINTN Index, UINTN On) {
+  if (Index >= kButtonCount)
+    return EFI_INVALID_PARAMETER;
+  SetFlag(Index, kButtonRepeat, On);
+  return EFI_SUCCESS;
+}
+
+EFI_STATUS SetActionMode(UINTN Index, UINTN On) {
+  if (Index >= kButtonCount)
+    return EFI_INVALID_PARAMETER;
+  SetFlag(Index, kButtonActionMode, On);
+  return EFI_SUCCESS;
+}
+
+EFI_STATUS SetEnabled(UINTN Index, UINTN On) {
+  if (Index >= kButtonCount)
+    return EFI_INVALID_PARAMETER;
+  SetFlag(Index, kButtonEnabled, On);
+  // The microphone-mute entry has no event; its flag drives the indicator,
+  // which is lit while the entry is disabled.
+  if (INTN(Index) == FindButton(kMicrophoneMuteName))
+    SetMicMuteIndicator((On & 0xFF) == 0);
+  return EFI_SUCCESS;
+}
+
+VOID SetRepeatTiming(UINT8 Delay, UINT8 Rate) {
+  gButtonPlatformConfig.RepeatDelay = Delay;
+  gButtonPlatformConfig.RepeatRate = Rate;
+  EcWrite(kEcRepeatTiming, UINT8((Rate << 4) | (Delay << 1)));
+}
 
 EFI_STATUS RestoreDefaults(UINTN Index) {
-  return Index < 6 ? EFI_UNSUPPORTED : EFI_INVALID_PARAMETER;
+  if (Index >= kButtonCount)
+    return EFI_INVALID_PARAMETER;
+  LiveButtons[Index] = DefaultButtons[Index];
+  SetRepeatTiming(kDefaultRepeatDelay, kDefaultRepeatRate);
+  return EFI_SUCCESS;
+}
+
+VOID ApplyButtonEcBits(UINTN Index, BOOLEAN On) {
+  if (Index >= kButtonCount)
+    return;
+  const ButtonRecord &Record = LiveButtons[Index];
+  UINT8 Value1 = EcRead(Record.EcReg1);
+  UINT8 Value2 = EcRead(Record.EcReg2);
+  UINT8 Value3 = EcRead(Record.EcReg3);
+  EcWriteRecorded(Record.EcReg1, WithMask(Value1, Record.EcMask1, On));
+  EcWriteRecorded(Record.EcReg2, WithMask(Value2, Record.EcMask2, On));
+  EcWriteRecorded(Record.EcReg3, WithMask(Value3, Record.EcMask3, On));
 }
 
 } // namespace ButtonSmm

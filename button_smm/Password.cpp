@@ -1,0 +1,69 @@
+// Whether the changing commands need the administrator password, and the
+// password check itself.
+#include "button_smm/Password.h"
+#include "button_smm/Globals.h"
+
+#include "Platform/PasswordServiceProtocol.h"
+
+namespace ButtonSmm {
+
+namespace {
+
+inline constexpr EFI_GUID kSetupGuid = {
+    0xEC87D643, 0xEBA4, 0x4BB5, {0xA1, 0xE5, 0x3F, 0x3E, 0x36, 0xB2, 0x0D, 0xA9}};
+constexpr UINTN kSetupSize = 928;
+constexpr UINTN kSetupPasswordGuard = 771;
+
+// Every password starts with this marker, in either case, with any spaces
+// before each of its characters.
+constexpr CHAR16 kMarkerUpper[] = u"<UTF-16/>";
+constexpr CHAR16 kMarkerLower[] = u"<utf-16/>";
+constexpr UINTN kMarkerLength = 9;
+
+} // namespace
+
+constinit PASSWORD_SERVICE_PROTOCOL *PasswordService = nullptr;
+
+BOOLEAN PasswordRequired() {
+  UINT8 Setup[kSetupSize];
+  UINTN Size = sizeof(Setup);
+  if (gRuntimeServices == nullptr)
+    return TRUE;
+  EFI_STATUS Status = gRuntimeServices->GetVariable(u"Setup", &kSetupGuid, nullptr, &Size, Setup);
+  if (EFI_ERROR(Status))
+    return TRUE;
+  return Setup[kSetupPasswordGuard] != 0;
+}
+
+BOOLEAN CheckAdminPassword(const WideSpan *Password) {
+  if (Password == nullptr)
+    return FALSE;
+  UINTN At = 0;
+  if (Password->Length != 0) {
+    for (UINTN i = 0; i < kMarkerLength; ++i) {
+      while (WideSpanAt(*Password, At) == u' ')
+        ++At;
+      CHAR16 Unit = WideSpanAt(*Password, At);
+      if (Unit != kMarkerUpper[i] && Unit != kMarkerLower[i])
+        return FALSE;
+      ++At;
+    }
+  }
+  if (PasswordService == nullptr && gSmst != nullptr && gSmst->SmmServices != nullptr) {
+    VOID *Interface = nullptr;
+    gSmst->SmmServices->SmmProtocolLookup(&gPasswordServiceProtocolGuid, &Interface, nullptr);
+    PasswordService = static_cast<PASSWORD_SERVICE_PROTOCOL *>(Interface);
+  }
+  if (PasswordService == nullptr)
+    return FALSE;
+  UINTN Length = Password->Length - At;
+  if (Length > 0)
+    return PasswordService->CheckPassword(
+               u"AdminPW", 1, reinterpret_cast<const CHAR16 *>(Password->Units + 2 * At),
+               2 * Length) == EFI_SUCCESS;
+  UINT32 State = 0;
+  return PasswordService->GetPasswordState(&State) == EFI_SUCCESS &&
+         State == PASSWORD_STATE_NO_ADMIN_PASSWORD;
+}
+
+} // namespace ButtonSmm
