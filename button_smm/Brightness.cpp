@@ -37,20 +37,17 @@ UINT8 PercentToLevel(UINT8 Percent, INT32 MinLevel) {
 }
 
 UINT8 GetBrightnessPercent() {
-  return LevelToPercent(EcRead(kEcBacklightLevel),
-                        BrightnessMinLevel(gButtonPlatformConfig.PanelIndex));
+  return LevelToPercent(EcRead(kEcBacklightLevel), BrightnessMinLevel(PanelIndex()));
 }
 
 VOID SetBrightnessPercent(UINT8 Percent) {
   UINT8 P = Percent > 100 ? 100 : Percent;
   CurrentBrightness = P;
-  EcWrite(kEcBacklightLevel,
-          PercentToLevel(P, BrightnessMinLevel(gButtonPlatformConfig.PanelIndex)));
+  EcWrite(kEcBacklightLevel, PercentToLevel(P, BrightnessMinLevel(PanelIndex())));
   EcWrite(kEcBacklightCommit, 0x21);
 }
 
-VOID EFIAPI BrightnessSmiHandler(EFI_HANDLE DispatchHandle,
-                                 EFI_SMM_SW_DISPATCH_CONTEXT *DispatchContext) {
+VOID EFIAPI BrightnessSmiHandler(EFI_HANDLE DispatchHandle, VOID *DispatchContext) {
   (void)DispatchHandle;
   (void)DispatchContext;
   if (!CommandBufferPresent())

@@ -22,8 +22,7 @@ UINT32 ButtonEventCode(const ButtonRecord *Record, UINT8 Mask) {
   return kEventNone;
 }
 
-VOID EFIAPI ButtonEventHandler(EFI_HANDLE DispatchHandle,
-                               EFI_SMM_GPI_DISPATCH_CONTEXT *DispatchContext) {
+VOID EFIAPI ButtonEventHandler(EFI_HANDLE DispatchHandle, VOID *DispatchContext) {
   (void)DispatchHandle;
   (void)DispatchContext;
   if (ReadAndAckEcEvent() == 0)

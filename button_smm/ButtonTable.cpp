@@ -153,8 +153,8 @@ EFI_STATUS SetEnabled(UINTN Index, UINTN On) {
 }
 
 VOID SetRepeatTiming(UINT8 Delay, UINT8 Rate) {
-  gButtonPlatformConfig.RepeatDelay = Delay;
-  gButtonPlatformConfig.RepeatRate = Rate;
+  SetRepeatDelay(Delay);
+  SetRepeatRate(Rate);
   EcWrite(kEcRepeatTiming, UINT8((Rate << 4) | (Delay << 1)));
 }
 

@@ -22,6 +22,7 @@ constexpr UINT32 kEventPress = 0x00;
 constexpr UINT32 kEventRelease = 0x80;
 constexpr UINT32 kEventNone = 0xFFFFFFFF;
 
+constexpr UINTN kButtonCount = 6;
 constexpr UINTN kKeyCodeMax = 10;
 
 struct ButtonRecord {
@@ -54,6 +55,9 @@ constexpr UINT16 kEcKeySlotFirst = 0x690;
 constexpr UINT8 kEcKeySlotCount = 15;
 constexpr UINT16 kEcKeySlotStatus = 0x6D5;
 constexpr UINT16 kEcRepeatTiming = 0x6E4;
+
+constexpr UINT8 kDefaultRepeatDelay = 2;
+constexpr UINT8 kDefaultRepeatRate = 1;
 
 // The default table is never written; the live table starts as its copy and
 // is the one events and commands use.

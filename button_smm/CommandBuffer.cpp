@@ -7,7 +7,7 @@ namespace ButtonSmm {
 namespace {
 
 UINT8 *Base() {
-  return reinterpret_cast<UINT8 *>(gCommandBuffer);
+  return static_cast<UINT8 *>(SmmCommandBufferAddress);
 }
 
 BOOLEAN Fits(UINTN Offset, UINTN Length) {
@@ -22,7 +22,9 @@ BOOLEAN CommandBufferPresent() {
 }
 
 UINTN CommandBufferSize() {
-  return Base() != nullptr ? kCommandBufferSize : 0;
+  if (Base() == nullptr)
+    return 0;
+  return SmmCommandBufferSize > kCommandBufferSize ? SmmCommandBufferSize : kCommandBufferSize;
 }
 
 UINT32 CommandBufferRead32(UINTN Offset) {

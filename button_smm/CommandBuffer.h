@@ -6,21 +6,41 @@
 // command-buffer protocol reports more) and made bytewise, whatever the
 // address's alignment.
 #pragma once
-#include "button_smm/SmmCommandBuffer.h"
+#include "Uefi/UefiBaseType.h"
 
 namespace ButtonSmm {
 
-// The command-buffer protocol publishes only the address: the buffer is
-// taken to be one page.
+// Unless the platform reports a larger buffer, it is one page.
 constexpr UINTN kCommandBufferSize = 4096;
 
-// Field offsets.
-constexpr UINTN kCbStatus = __builtin_offsetof(SmmCommandBuffer, Status);
-constexpr UINTN kCbValue = __builtin_offsetof(SmmCommandBuffer, Value);
-constexpr UINTN kCbArgument = __builtin_offsetof(SmmCommandBuffer, Argument);
-constexpr UINTN kCbSettings = __builtin_offsetof(SmmCommandBuffer, Settings);
-constexpr UINTN kCbDefaultSettings = __builtin_offsetof(SmmCommandBuffer, DefaultSettings);
-constexpr UINTN kCbStrings = kSmmCommandStringOffset;
+// The fixed part of the buffer; UTF-16 strings follow it, each ended by a NUL.
+struct SmmCommandBufferHeader {
+  UINT32 Status;          // status word, kStatus* bits
+  UINT32 Value;           // SMI 0xE3: command in, result out; SMI 0xE0: brightness percent
+  UINT32 Argument;        // SMI 0xE0: 0 = get; commands 1, 2, 4: low byte is the flag
+  UINT32 Settings;        // command 1 in: RepeatRate; command 0 out: current settings word
+  UINT32 DefaultSettings; // command 1 in: RepeatDelay; command 0 out: default settings word
+  UINT8 Reserved[8];
+};
+static_assert(sizeof(SmmCommandBufferHeader) == 28, "command buffer header size");
+
+constexpr UINTN kCbStatus = __builtin_offsetof(SmmCommandBufferHeader, Status);
+constexpr UINTN kCbValue = __builtin_offsetof(SmmCommandBufferHeader, Value);
+constexpr UINTN kCbArgument = __builtin_offsetof(SmmCommandBufferHeader, Argument);
+constexpr UINTN kCbSettings = __builtin_offsetof(SmmCommandBufferHeader, Settings);
+constexpr UINTN kCbDefaultSettings = __builtin_offsetof(SmmCommandBufferHeader, DefaultSettings);
+constexpr UINTN kCbStrings = sizeof(SmmCommandBufferHeader);
+static_assert(kCbStatus == 0 && kCbValue == 4 && kCbArgument == 8 && kCbSettings == 12 &&
+                  kCbDefaultSettings == 16 && kCbStrings == 28,
+              "command buffer field offsets");
+
+// Status word bits.
+constexpr UINT32 kStatusCommandSucceeded = 0x10;
+constexpr UINT32 kStatusHandled = 0x80;
+constexpr UINT32 kStatusStarted = 0x100;
+constexpr UINT32 kStatusBrightnessUp = 0x200;
+constexpr UINT32 kStatusBrightnessDown = 0x400;
+constexpr UINT32 kStatusKeyCodesToEc = 0x1000;
 
 // Result codes.
 constexpr UINT32 kResultSuccess = 0;

@@ -80,7 +80,7 @@ VOID PutHexBytes(UINTN *Offset, const ButtonRecord &Record) {
 }
 
 UINT32 CurrentSettings(const ButtonRecord &Record) {
-  return UINT32(gButtonPlatformConfig.RepeatDelay) | UINT32(gButtonPlatformConfig.RepeatRate) << 8 |
+  return UINT32(RepeatDelay()) | UINT32(RepeatRate()) << 8 |
          ((Record.Flags & kButtonRepeat) != 0 ? 0x10000u : 0) |
          ((Record.Flags & kButtonEnabled) != 0 ? 0x1000000u : 0);
 }
@@ -178,8 +178,7 @@ constexpr COMMAND_HANDLER kCommands[kCommandCount] = {
 
 } // namespace
 
-VOID EFIAPI CommandDispatcher(EFI_HANDLE DispatchHandle,
-                              EFI_SMM_SW_DISPATCH_CONTEXT *DispatchContext) {
+VOID EFIAPI CommandDispatcher(EFI_HANDLE DispatchHandle, VOID *DispatchContext) {
   (void)DispatchHandle;
   (void)DispatchContext;
   if (!CommandBufferPresent())

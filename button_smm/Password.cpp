@@ -27,9 +27,10 @@ constinit PASSWORD_SERVICE_PROTOCOL *PasswordService = nullptr;
 BOOLEAN PasswordRequired() {
   UINT8 Setup[kSetupSize];
   UINTN Size = sizeof(Setup);
-  if (gRuntimeServices == nullptr)
+  EFI_RUNTIME_SERVICES *Runtime = SmmRuntimeServices();
+  if (Runtime == nullptr)
     return TRUE;
-  EFI_STATUS Status = gRuntimeServices->GetVariable(u"Setup", &kSetupGuid, nullptr, &Size, Setup);
+  EFI_STATUS Status = Runtime->GetVariable(u"Setup", &kSetupGuid, nullptr, &Size, Setup);
   if (EFI_ERROR(Status))
     return TRUE;
   return Setup[kSetupPasswordGuard] != 0;
@@ -49,11 +50,9 @@ BOOLEAN CheckAdminPassword(const WideSpan *Password) {
       ++At;
     }
   }
-  if (PasswordService == nullptr && gSmst != nullptr && gSmst->SmmServices != nullptr) {
-    VOID *Interface = nullptr;
-    gSmst->SmmServices->SmmProtocolLookup(&gPasswordServiceProtocolGuid, &Interface, nullptr);
-    PasswordService = static_cast<PASSWORD_SERVICE_PROTOCOL *>(Interface);
-  }
+  if (PasswordService == nullptr)
+    PasswordService =
+        static_cast<PASSWORD_SERVICE_PROTOCOL *>(SmmProtocolLookup(&gPasswordServiceProtocolGuid));
   if (PasswordService == nullptr)
     return FALSE;
   UINTN Length = Password->Length - At;
