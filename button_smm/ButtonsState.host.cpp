@@ -2,6 +2,7 @@
 // and the cached password service back to their load-time values.
 #include "button_smm/Brightness.h"
 #include "button_smm/Buttons.h"
+#include "button_smm/HostReset.h"
 #include "button_smm/Password.h"
 
 namespace ButtonSmm {

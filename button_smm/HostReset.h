@@ -4,4 +4,6 @@
 
 namespace ButtonSmm {
 void ResetDriverState();
+// The button table, event state, key-code queue and brightness.
+void ResetButtonsState();
 } // namespace ButtonSmm

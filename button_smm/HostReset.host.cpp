@@ -16,6 +16,7 @@ void ResetDriverState() {
   SmmCommandBufferAddress = nullptr;
   SmmCommandBufferSize = 0;
   gButtonPlatformConfig = kUnreadPlatformConfig;
+  ResetButtonsState();
 }
 
 } // namespace ButtonSmm
