@@ -124,8 +124,9 @@ Tpm12::~Tpm12() {
 void Tpm12::PowerOn() {
   if (powered_)
     return;
+  // libtpms runs one TPM: the chip that ran before is switched off.
   if (gPowered != nullptr)
-    throw TpmError("another TPM is powered in this process", TPM_FAIL);
+    gPowered->PowerOff();
   LibtpmsCallbacks::Register();
   gPowered = this;
   TPM_RESULT rc = TPMLIB_MainInit();

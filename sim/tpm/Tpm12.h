@@ -1,6 +1,6 @@
 // The board's TPM 1.2: libtpms running in this process. libtpms holds one TPM
-// per process, so at most one Tpm12 is powered at a time; any number may exist
-// powered off, each with its own NV state (the chip's non-volatile memory).
+// per process, so one Tpm12 is powered at a time; any number may exist powered
+// off, each with its own NV state (the chip's non-volatile memory).
 //
 // A new chip starts from the manufactured state (endorsement key generated,
 // enabled, activated, unowned), made once per process and copied.
@@ -53,8 +53,8 @@ public:
   Tpm12(const Tpm12 &) = delete;
   Tpm12 &operator=(const Tpm12 &) = delete;
 
-  // Power cycle. After PowerOn the TPM waits for TPM_Startup. Throws TpmError
-  // when another Tpm12 is powered or libtpms cannot start.
+  // Power cycle. After PowerOn the TPM waits for TPM_Startup; a chip powered
+  // before is switched off. Throws TpmError when libtpms cannot start.
   void PowerOn();
   void PowerOff();
   bool Powered() const { return powered_; }

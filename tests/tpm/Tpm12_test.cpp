@@ -99,12 +99,14 @@ TEST_F(PoweredTpm, ExtendFollowsSha1OfOldValueAndDigest) {
   EXPECT_EQ(reported, expected);
 }
 
-TEST_F(PoweredTpm, OnlyOneChipRunsAtATime) {
+TEST_F(PoweredTpm, PoweringOneChipSwitchesTheOtherOff) {
   Tpm12 a, b;
-  a.PowerOn();
-  EXPECT_THROW(b.PowerOn(), TpmError);
-  a.PowerOff();
-  EXPECT_NO_THROW(b.PowerOn());
+  Boot(a);
+  ASSERT_EQ(a.LockPhysicalPresence(), TPM_SUCCESS);
+  Boot(b);
+  EXPECT_FALSE(a.Powered());
+  EXPECT_THROW(a.Transmit(FrameCommand(TPM_ORD_ContinueSelfTest)), TpmError);
+  EXPECT_FALSE(b.ReadVolatileFlags().PhysicalPresenceLock);
 }
 
 TEST(TpmNv, MalformedStateIsRejected) {
