@@ -1,0 +1,7 @@
+#include "tpm_platform/ppi/PpiState.h"
+
+namespace TpmPlatform {
+
+constinit PpiModuleState gPpi = kPpiInitialState;
+
+} // namespace TpmPlatform

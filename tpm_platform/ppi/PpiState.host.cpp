@@ -1,0 +1,10 @@
+#include "tpm_platform/ppi/PpiState.h"
+#include "tpm_platform/HostReset.h"
+
+namespace TpmPlatform {
+
+void ResetPpiState() {
+  gPpi = kPpiInitialState;
+}
+
+} // namespace TpmPlatform

@@ -1,0 +1,68 @@
+// Hook slots 3 and 6 and the one run of a pending request, armed until a
+// console is there to ask the user.
+#include "Platform/TpmPlatformStateProtocol.h"
+#include "Platform/TpmPlatformVariables.h"
+#include "tpm_platform/core/Globals.h"
+#include "tpm_platform/core/Hooks.h"
+#include "tpm_platform/core/StateVariables.h"
+#include "tpm_platform/ppi/PpiState.h"
+
+namespace TpmPlatform {
+
+EFI_STATUS EFIAPI ProcessPpiRequestHook() {
+  if (TpmPlatformState == nullptr || TpmPlatformState[kTpmStatePpiEnabled] == 0 ||
+      TpmPlatformState[kTpmStatePpiEnabled2] == 0 || !IsPpiRequestPending())
+    return EFI_SUCCESS;
+
+  gPpi.CurrentOperation = TpmPlatformState[kTpmStatePpiOperation];
+  EFI_STATUS Status = gBS->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, PpiRequestNotify, nullptr,
+                                       &gPpi.ConsoleEvent);
+  if (EFI_ERROR(Status))
+    return Status;
+  // Fires for every console input device installed from now on.
+  return gBS->RegisterProtocolNotify(&gEfiSimpleTextInProtocolGuid, gPpi.ConsoleEvent,
+                                     &gPpi.ConsoleRegistration);
+}
+
+EFI_STATUS EFIAPI ZeroPpiVariableHook() {
+  const UINT8 Zeros[sizeof(PpiRequestVariable)] = {};
+  return WritePpiRequestVariable(Zeros);
+}
+
+VOID EFIAPI PpiRequestNotify(EFI_EVENT, VOID *) {
+  if (gPpi.Processed)
+    return;
+  // Without both consoles the user cannot be asked; a later device retries.
+  if (gST->ConIn == nullptr || gST->ConOut == nullptr)
+    return;
+  gPpi.Processed = TRUE;
+
+  UINT8 TcgState[sizeof(TcgStateVariable)] = {};
+  if (!EFI_ERROR(ReadTcgStateVariable(TcgState)))
+    gPpi.ConfirmationMode = TcgState[__builtin_offsetof(TcgStateVariable, ConfirmationMode)];
+
+  const UINT8 Operation = gPpi.CurrentOperation;
+  const BOOLEAN Skip = TpmPlatformStateByte(kTpmStateSkipConfirmation) != 0 ||
+                       CanSkipConfirmation(Operation) || gPpi.ConfirmationMode == kPpiConfirmWaived;
+  if (!Skip) {
+    RecordPpiRequest(Operation);
+    ShowPpiConfirmation(Operation);
+    gPpi.Decision = WaitForPpiConfirmation();
+    ClearPpiRequest();
+    if (!gPpi.Decision) {
+      RecordPpiResult(kPpiResultRefused);
+      ResetPlatform(EfiResetCold);
+      return;
+    }
+  }
+
+  if (Operation == kPpiSetNoPpiProvisionTrue || Operation == kPpiSetNoPpiClearTrue ||
+      Operation == kPpiSetNoPpiMaintenanceTrue) {
+    SetPpiSetupFlag(Operation);
+    return;
+  }
+  if (!EFI_ERROR(ExecutePpiRequest(Operation)))
+    ResetPlatform(EfiResetCold);
+}
+
+} // namespace TpmPlatform

@@ -1,0 +1,42 @@
+// Operations 16, 18 and 20 need no TPM command: they set one "Setup" byte
+// that tells later boots to waive the confirmation.
+#include "Platform/SetupData.h"
+#include "Platform/TpmPlatformVariables.h"
+#include "tpm_platform/core/Globals.h"
+#include "tpm_platform/core/StateVariables.h"
+#include "tpm_platform/ppi/PpiState.h"
+
+namespace TpmPlatform {
+
+namespace {
+UINTN SetupFlagOffset(UINT8 Operation) {
+  switch (Operation) {
+  case kPpiSetNoPpiProvisionTrue:
+    return kSetupNoPpiProvision;
+  case kPpiSetNoPpiClearTrue:
+    return kSetupNoPpiClear;
+  case kPpiSetNoPpiMaintenanceTrue:
+    return kSetupNoPpiMaintenance;
+  default:
+    return 0;
+  }
+}
+} // namespace
+
+VOID SetPpiSetupFlag(UINT8 Operation) {
+  SetupData Setup;
+  UINTN Size = sizeof(Setup);
+  EFI_STATUS Status =
+      gRT->GetVariable(kSetupVariableName, &gSetupVariableGuid, nullptr, &Size, &Setup);
+  const UINTN Offset = SetupFlagOffset(Operation);
+  if (EFI_ERROR(Status) || Offset == 0) {
+    RecordPpiResult(kPpiResultFailed);
+    return;
+  }
+  Setup.Bytes[Offset] = 1;
+  Status = gRT->SetVariable(kSetupVariableName, &gSetupVariableGuid, kTpmPlatformVariableAttributes,
+                            Size, &Setup);
+  RecordPpiResult(EFI_ERROR(Status) ? kPpiResultFailed : kPpiResultSuccess);
+}
+
+} // namespace TpmPlatform
