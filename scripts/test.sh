@@ -6,5 +6,6 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh default
 (cd build/default && ctest --output-on-failure -j"$(nproc)")
+scripts/image-sizes.sh build/default
 scripts/build.sh sanitize
 (cd build/sanitize && ctest --output-on-failure -j"$(nproc)" -LE firmware)
