@@ -72,9 +72,13 @@ EFI_STATUS EFIAPI StandInInSmm(EFI_SMM_BASE_PROTOCOL *, BOOLEAN *InSmm) {
   return EFI_SUCCESS;
 }
 
-EFI_STATUS EFIAPI StandInUnsupported() { return EFI_UNSUPPORTED; }
+EFI_STATUS EFIAPI StandInUnsupported() {
+  return EFI_UNSUPPORTED;
+}
 
-template <typename F> F Unsupported() { return reinterpret_cast<F>(&StandInUnsupported); }
+template <typename F> F Unsupported() {
+  return reinterpret_cast<F>(&StandInUnsupported);
+}
 
 constinit EFI_SMM_BASE_PROTOCOL gSmmBase = {};
 

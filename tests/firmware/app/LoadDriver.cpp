@@ -32,9 +32,8 @@ EFI_STATUS LoadSiblingDriver(const CHAR16 *FileName, EFI_HANDLE *Handle, EFI_STA
   // The volume's device path, a file-path node naming the driver, the end node.
   UINT8 path[512];
   UINTN length = 0;
-  for (auto *node = device; !IsEnd(node);
-       node = reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(reinterpret_cast<UINT8 *>(node) +
-                                                           NodeLength(node))) {
+  for (auto *node = device; !IsEnd(node); node = reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(
+                                              reinterpret_cast<UINT8 *>(node) + NodeLength(node))) {
     length += NodeLength(node);
   }
   UINTN nameBytes = (WideLength(FileName) + 1) * sizeof(CHAR16);

@@ -6,7 +6,7 @@
 using namespace FirmwareTest;
 
 extern "C" EFI_STATUS EFIAPI FirmwareTestEntry(EFI_HANDLE ImageHandle,
-                                              EFI_SYSTEM_TABLE *SystemTable) {
+                                               EFI_SYSTEM_TABLE *SystemTable) {
   gFw.Image = ImageHandle;
   gFw.St = SystemTable;
   gFw.Bs = SystemTable->BootServices;

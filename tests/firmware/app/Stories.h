@@ -13,9 +13,13 @@ struct Story {
 VOID TpmBaselineStory();
 VOID EventLogReplayStory();
 VOID ButtonSmmBootServiceStory();
+VOID TpmPlatformStartupStory();
+VOID TpmPlatformPpiStory();
 
 inline constexpr Story kStories[] = {
     {u"tpm-baseline", TpmBaselineStory},
+    {u"tpm-platform-startup", TpmPlatformStartupStory},
+    {u"tpm-platform-ppi", TpmPlatformPpiStory},
     {u"button-smm-boot-service", ButtonSmmBootServiceStory},
     {u"event-log-replay", EventLogReplayStory},
 };

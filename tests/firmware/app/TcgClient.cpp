@@ -7,8 +7,8 @@ namespace FirmwareTest {
 
 EFI_TCG_PROTOCOL *LocateTcg() {
   EFI_TCG_PROTOCOL *tcg = nullptr;
-  if (EFI_ERROR(gFw.Bs->LocateProtocol(&gEfiTcgProtocolGuid, nullptr,
-                                       reinterpret_cast<VOID **>(&tcg))))
+  if (EFI_ERROR(
+          gFw.Bs->LocateProtocol(&gEfiTcgProtocolGuid, nullptr, reinterpret_cast<VOID **>(&tcg))))
     return nullptr;
   return tcg;
 }
@@ -35,8 +35,19 @@ UINT32 SendTpmCommand(EFI_TCG_PROTOCOL *Tcg, const UINT8 *Request, UINT32 Reques
 }
 
 UINT32 ReadPcr(EFI_TCG_PROTOCOL *Tcg, UINT32 Index, UINT8 Value[SHA1_DIGEST_SIZE]) {
-  const UINT8 request[14] = {0x00, 0xC1, 0, 0, 0, 14, 0, 0, 0, 0x15,
-                             UINT8(Index >> 24), UINT8(Index >> 16), UINT8(Index >> 8),
+  const UINT8 request[14] = {0x00,
+                             0xC1,
+                             0,
+                             0,
+                             0,
+                             14,
+                             0,
+                             0,
+                             0,
+                             0x15,
+                             UINT8(Index >> 24),
+                             UINT8(Index >> 16),
+                             UINT8(Index >> 8),
                              UINT8(Index)};
   UINT8 response[64];
   UINT32 rc = SendTpmCommand(Tcg, request, sizeof(request), response, sizeof(response));

@@ -45,7 +45,11 @@ BOOLEAN Check(BOOLEAN Ok, const CHAR16 *Format, ...) {
   return Ok;
 }
 
-UINT32 FailedCount() { return gFailed; }
-UINT32 PassedCount() { return gPassed; }
+UINT32 FailedCount() {
+  return gFailed;
+}
+UINT32 PassedCount() {
+  return gPassed;
+}
 
 } // namespace FirmwareTest
