@@ -1,6 +1,7 @@
 // Measurements: event-record primitives, the ready-to-boot measurement steps
 // and the hooks that set them in motion.
 #pragma once
+#include "Protocol/PciIo.h"
 #include "Tcg/TcgProtocol.h"
 #include "Uefi/UefiSpec.h"
 
@@ -31,7 +32,6 @@ EFI_STATUS FindConfigurationTable(const EFI_GUID *Guid, VOID **Table);
 // --- Option ROMs ---
 VOID EFIAPI OptionRomNotify(EFI_EVENT Event, VOID *Context);
 EFI_STATUS CheckLegacyPciRom(EFI_HANDLE PciHandle, VOID **RomImage, UINTN *RomSize, UINTN *Flags);
-struct EFI_PCI_IO_PROTOCOL;
 UINT64 GetPciFunctionAddress(EFI_PCI_IO_PROTOCOL *PciIo);
 
 // --- Microcode ---
