@@ -1,12 +1,10 @@
-#include "sim/report/EventLog.h"
+#include "sim/report/EventDescription.h"
 
 #include "Guid/ImageAuthentication.h"
 #include "IndustryStandard/SmBios.h"
 #include "Platform/PlatformTableProtocol.h"
 #include "Tcg/TcgEventData.h"
 #include "Uefi/UefiSpec.h"
-
-#include <openssl/sha.h>
 
 #include <cstdio>
 #include <cstring>
@@ -113,8 +111,7 @@ std::string DescribeSignatureLists(std::span<const uint8_t> d) {
          " X.509 certificate(s)" + (other ? ", " + std::to_string(other) + " other" : "");
 }
 
-std::string DescribeVariable(const EventRecord &r) {
-  std::span<const uint8_t> d = r.Data;
+std::string DescribeVariable(std::span<const uint8_t> d) {
   if (d.size() < 32)
     return "malformed variable data";
   const uint64_t nameLength = Le(d, 16, 8);
@@ -153,42 +150,6 @@ std::string Hex(std::span<const uint8_t> bytes) {
   return out;
 }
 
-std::vector<EventRecord> ParseEventLog(std::span<const uint8_t> log) {
-  std::vector<EventRecord> records;
-  size_t at = 0;
-  while (at < log.size()) {
-    if (log.size() - at < 32)
-      throw std::runtime_error("event log: truncated record header");
-    EventRecord r;
-    r.Pcr = static_cast<uint32_t>(Le(log, at, 4));
-    r.Type = static_cast<uint32_t>(Le(log, at + 4, 4));
-    std::memcpy(r.Digest.data(), &log[at + 8], 20);
-    const uint32_t size = static_cast<uint32_t>(Le(log, at + 28, 4));
-    if (log.size() - at - 32 < size)
-      throw std::runtime_error("event log: truncated event data");
-    r.Data.assign(log.begin() + at + 32, log.begin() + at + 32 + size);
-    records.push_back(std::move(r));
-    at += 32 + size;
-  }
-  return records;
-}
-
-std::vector<uint8_t> EncodeEventLog(const std::vector<EventRecord> &records) {
-  std::vector<uint8_t> out;
-  auto put32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      out.push_back((v >> (8 * i)) & 0xFF);
-  };
-  for (const auto &r : records) {
-    put32(r.Pcr);
-    put32(r.Type);
-    out.insert(out.end(), r.Digest.begin(), r.Digest.end());
-    put32(static_cast<uint32_t>(r.Data.size()));
-    out.insert(out.end(), r.Data.begin(), r.Data.end());
-  }
-  return out;
-}
-
 std::string EventTypeName(uint32_t type) {
   switch (type) {
   case EV_SEPARATOR:
@@ -213,10 +174,9 @@ std::string EventTypeName(uint32_t type) {
   }
 }
 
-std::string DescribeEvent(const EventRecord &r) {
-  std::span<const uint8_t> d = r.Data;
+std::string DescribeEvent(uint32_t type, std::span<const uint8_t> d) {
   char text[160];
-  switch (r.Type) {
+  switch (type) {
   case EV_SEPARATOR:
     return "separator " + Hex(d);
   case EV_EFI_ACTION:
@@ -239,7 +199,7 @@ std::string DescribeEvent(const EventRecord &r) {
     }
   case EV_EFI_VARIABLE_DRIVER_CONFIG:
   case EV_EFI_VARIABLE_BOOT:
-    return DescribeVariable(r);
+    return DescribeVariable(d);
   case EV_EFI_HANDOFF_TABLES:
     if (d.size() != sizeof(EFI_HANDOFF_TABLE_POINTERS_ONE) || Le(d, 0, 8) != 1)
       break;
@@ -253,17 +213,5 @@ std::string DescribeEvent(const EventRecord &r) {
          (d.size() > 32 ? "..." : "");
 }
 
-std::array<Sha1, 8> ReplayPcrs(const std::vector<EventRecord> &records) {
-  std::array<Sha1, 8> pcrs{};
-  for (const auto &r : records) {
-    if (r.Pcr >= 8)
-      continue;
-    uint8_t both[40];
-    std::memcpy(both, pcrs[r.Pcr].data(), 20);
-    std::memcpy(both + 20, r.Digest.data(), 20);
-    SHA1(both, sizeof(both), pcrs[r.Pcr].data());
-  }
-  return pcrs;
-}
 
 } // namespace sim::report
