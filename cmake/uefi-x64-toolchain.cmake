@@ -13,7 +13,7 @@ set(CMAKE_AR ${EFI_LLVM_AR} CACHE FILEPATH "" FORCE)
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 
 set(CMAKE_CXX_FLAGS_INIT
-    "--target=x86_64-unknown-windows -std=c++20 -O2 -Wall -Wextra -Werror -Werror=global-constructors -ffreestanding -fno-builtin \
+    "--target=x86_64-unknown-windows -std=c++20 -Os -Wall -Wextra -Werror -Werror=global-constructors -ffreestanding -fno-builtin \
 -nostdlib -nostdlibinc -fno-exceptions -fno-rtti -fno-threadsafe-statics -mno-red-zone \
 -fno-stack-protector -mno-stack-arg-probe -fno-asynchronous-unwind-tables -mgeneral-regs-only \
 -ffunction-sections -fdata-sections")
@@ -23,4 +23,4 @@ set(CMAKE_EXECUTABLE_SUFFIX_CXX ".efi")
 set(CMAKE_CXX_OUTPUT_EXTENSION ".obj")
 # Never /fixed: it drops the base relocations the loader needs.
 set(CMAKE_CXX_LINK_EXECUTABLE
-    "${EFI_LLD_LINK} /nodefaultlib /nologo /machine:x64 /dll /base:0 /opt:ref <LINK_FLAGS> <OBJECTS> <LINK_LIBRARIES> /out:<TARGET>")
+    "${EFI_LLD_LINK} /nodefaultlib /nologo /machine:x64 /dll /base:0 /opt:ref /filealign:32 <LINK_FLAGS> <OBJECTS> <LINK_LIBRARIES> /out:<TARGET>")
