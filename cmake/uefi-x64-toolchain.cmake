@@ -24,3 +24,9 @@ set(CMAKE_CXX_OUTPUT_EXTENSION ".obj")
 # Never /fixed: it drops the base relocations the loader needs.
 set(CMAKE_CXX_LINK_EXECUTABLE
     "${EFI_LLD_LINK} /nodefaultlib /nologo /machine:x64 /dll /base:0 /opt:ref /filealign:32 <LINK_FLAGS> <OBJECTS> <LINK_LIBRARIES> /out:<TARGET>")
+
+# A Generic system gets no header dependency tracking by default: without it
+# an image is not rebuilt when only a header changed.
+set(CMAKE_DEPFILE_FLAGS_CXX "-MD -MT <DEP_TARGET> -MF <DEP_FILE>")
+set(CMAKE_CXX_DEPFILE_FORMAT gcc)
+set(CMAKE_CXX_DEPENDS_USE_COMPILER TRUE)
