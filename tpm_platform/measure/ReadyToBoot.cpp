@@ -80,7 +80,14 @@ EFI_STATUS EFIAPI ReadyToBootHook() {
     return Override->Measure();
   if (TpmFlagsCache.Deactivated != 0)
     return Status;
-  return CreateReadyToBootEvent(kReadyToBootTpl, ReadyToBootCallback, nullptr, &gReadyToBootEvent);
+  Status =
+      CreateReadyToBootEvent(kReadyToBootTpl, ReadyToBootCallback, nullptr, &gReadyToBootEvent);
+  // Firmware that accepts only the named levels for notifications refuses
+  // TPL 7; without this retry such a platform would boot with no ready-to-boot
+  // measurements at all and no separators closing PCRs 0 to 7.
+  if (Status == EFI_INVALID_PARAMETER)
+    Status = CreateReadyToBootEvent(TPL_CALLBACK, ReadyToBootCallback, nullptr, &gReadyToBootEvent);
+  return Status;
 }
 
 } // namespace TpmPlatform
