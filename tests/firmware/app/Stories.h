@@ -15,11 +15,13 @@ VOID EventLogReplayStory();
 VOID ButtonSmmBootServiceStory();
 VOID TpmPlatformStartupStory();
 VOID TpmPlatformPpiStory();
+VOID TpmPlatformMeasureStory();
 
 inline constexpr Story kStories[] = {
     {u"tpm-baseline", TpmBaselineStory},
     {u"tpm-platform-startup", TpmPlatformStartupStory},
     {u"tpm-platform-ppi", TpmPlatformPpiStory},
+    {u"tpm-platform-measure", TpmPlatformMeasureStory},
     {u"button-smm-boot-service", ButtonSmmBootServiceStory},
     {u"event-log-replay", EventLogReplayStory},
 };

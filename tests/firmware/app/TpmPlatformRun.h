@@ -14,8 +14,4 @@ struct TpmPlatformRun {
 };
 extern constinit TpmPlatformRun gTpmRun;
 
-// WakeInfoHob's name, until the measurement headers publish it.
-inline constexpr EFI_GUID gWakeInfoHobGuidForTest = {
-    0xBBB810BB, 0x5EF0, 0x4E8F, {0xB2, 0x98, 0xAD, 0x74, 0xAA, 0x50, 0xEF, 0x0A}};
-
 } // namespace FirmwareTest

@@ -8,6 +8,7 @@
 #include "Platform/SetupData.h"
 #include "Platform/TpmPlatformStateProtocol.h"
 #include "Platform/TpmPlatformVariables.h"
+#include "Platform/WakeInfoHob.h"
 #include "support/Strings.h"
 #include "tests/firmware/app/LoadDriver.h"
 #include "tests/firmware/app/StandIns.h"
@@ -79,7 +80,7 @@ VOID InstallHobList(UINT32 WakeSource) {
     CopyBytes(At + 24, &Value, 4);
   };
   guidHob(list, gPpiSuccessHobGuid, 0);
-  guidHob(list + 32, gWakeInfoHobGuidForTest, WakeSource);
+  guidHob(list + 32, gWakeInfoHobGuid, WakeSource);
   if (originalSize != 0) {
     CopyBytes(list + kOwnSize, original, originalSize);
   } else {
