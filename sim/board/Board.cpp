@@ -1,0 +1,603 @@
+#include "sim/board/Board.h"
+
+#include "button_smm/HostReset.h"
+#include "sim/board/Components.h"
+#include "sim/core/Errors.h"
+#include "sim/core/Events.h"
+#include "sim/core/Guid.h"
+#include "sim/core/HandleDatabase.h"
+#include "sim/core/HobBuilder.h"
+#include "sim/core/Pool.h"
+#include "sim/core/ServiceTables.h"
+#include "sim/core/Status.h"
+#include "sim/core/SystemTables.h"
+#include "sim/core/Text.h"
+#include "sim/io/AccessTrace.h"
+#include "sim/io/IoSpace.h"
+#include "sim/memory/MemoryMap.h"
+#include "tpm_platform/HostReset.h"
+
+#include <cstring>
+#include <list>
+
+namespace sim {
+
+namespace {
+Board *gCurrent = nullptr;
+
+// State file names.
+constexpr const char *kVariablesFile = "variables.json";
+constexpr const char *kCmosFile = "cmos.bin";
+
+// Board-level sections of the board file (the components add theirs).
+const std::vector<std::string> kBoardSections = {"board",     "boot", "memory", "io",
+                                                 "variables", "cmos", "faults"};
+} // namespace
+
+const char *OutcomeName(BootOutcome outcome) {
+  switch (outcome) {
+  case BootOutcome::Completed:
+    return "completed";
+  case BootOutcome::Reset:
+    return "reset";
+  case BootOutcome::Halted:
+    return "halted";
+  case BootOutcome::Hung:
+    return "hung";
+  }
+  return "?";
+}
+
+struct Board::Environment {
+  explicit Environment(size_t traceLimit)
+      : trace(traceLimit), io(trace), memory(trace), handles(events, pool),
+        tables(MakeBootServicesTable(), MakeRuntimeServicesTable()) {}
+
+  AccessTrace trace;
+  IoSpace io;
+  MemoryMap memory;
+  EventEngine events;
+  PoolAllocator pool;
+  HandleDatabase handles;
+  SystemTables tables;
+  HobBuilder hobs;
+  std::list<HobBuilder> extraHobs;
+  bool hobsPublished = false;
+  std::list<std::vector<uint8_t>> devicePaths;
+  std::list<EFI_LOADED_IMAGE_PROTOCOL> loadedImages;
+  struct ResetRecord {
+    EFI_RESET_TYPE Type;
+    EFI_STATUS Status;
+    std::string Phase;
+    bool Returned;
+  };
+  std::vector<ResetRecord> resets;
+  std::string haltContext;
+};
+
+Board::Board(BoardConfig config, std::filesystem::path stateDirectory)
+    : config_(std::move(config)), state_(std::move(stateDirectory)) {
+  components_ = CreateComponents();
+
+  std::vector<std::string> known = kBoardSections;
+  ConfigSection &board = config_.Section("board");
+  report_.SetBoard(board.String("name", config_.Name()));
+  board.String("description", "");
+  ConfigureBoard(config_.Section("boot"));
+  for (auto &c : components_) {
+    known.emplace_back(c->Name());
+    c->Configure(config_.Section(c->Name()));
+  }
+  config_.RejectUnknown(known);
+
+  AttachBuiltInPhases();
+  for (auto &c : components_)
+    c->AttachPhases(sequence_);
+  report_.SetStateDirectory(state_.Directory().string());
+  LoadPersistentState();
+  gCurrent = this;
+}
+
+Board::~Board() {
+  env_.reset();
+  if (gCurrent == this)
+    gCurrent = nullptr;
+}
+
+Board &Board::Current() {
+  if (gCurrent == nullptr)
+    throw SimulationError("no board: driver code ran outside a simulated board");
+  return *gCurrent;
+}
+
+Board *Board::CurrentOrNull() {
+  return gCurrent;
+}
+
+void Board::ConfigureBoard(ConfigSection &boot) {
+  try {
+    std::vector<std::string> order;
+    for (const auto &p : BootPhases())
+      order.emplace_back(p.Name);
+    sequence_.SetOrder(boot.Strings("phases", order));
+  } catch (const BoardConfigError &) {
+    throw;
+  } catch (const SimulationError &e) {
+    boot.Fail("phases", e.what());
+  }
+  resetReturns_ = boot.Bool("reset_returns", false);
+
+  ConfigSection &memory = config_.Section("memory");
+  for (ConfigSection *r : memory.Objects("regions")) {
+    MemoryRegionConfig region;
+    region.Name = r->String("name", "");
+    if (region.Name.empty())
+      r->Fail("name", "every memory region needs a name");
+    region.Base = r->Integer("base", 0, 0, 0xFFFFFFFFull);
+    region.Size = r->Integer("size", 0, 1, 0x40000000ull);
+    if (region.Base + region.Size > 0x100000000ull)
+      r->Fail("size", "the region must end below 4 GiB");
+    memoryRegions_.push_back(region);
+  }
+  if (!memory.Has("regions"))
+    memoryRegions_ = {{"low", 0x7E000000, 0x01000000}};
+
+  ConfigSection &io = config_.Section("io");
+  traceLimit_ = io.Integer("trace_limit", traceLimit_, 1, 100000000);
+
+  ConfigSection &variables = config_.Section("variables");
+  size_t capacity = variables.Integer("capacity", 64 * 1024, 1024, 64ull << 20);
+  variables_ = VariableStore(capacity);
+  for (ConfigSection *v : variables.Objects("initial")) {
+    VariableStore::Variable var;
+    var.Name = ToUtf16(v->String("name", ""));
+    if (var.Name.empty())
+      v->Fail("name", "every variable needs a name");
+    var.Guid = v->Guid("guid", gEfiGlobalVariableGuid);
+    var.Attributes = UINT32(v->Integer("attributes", 7, 1, 7));
+    if (v->Has("data") && v->Has("size"))
+      v->Fail("size", "give either data or size, not both");
+    var.Data = v->Bytes("data", {});
+    if (v->Has("size"))
+      var.Data.assign(v->Integer("size", 0, 0, 0x10000), 0);
+    if (const json *set = v->Raw("set")) {
+      if (!set->is_object())
+        v->Fail("set", "expected an object of \"offset\": byte");
+      for (auto it = set->begin(); it != set->end(); ++it) {
+        char *end = nullptr;
+        unsigned long offset = std::strtoul(it.key().c_str(), &end, 0);
+        if (it.key().empty() || *end != '\0' || offset >= var.Data.size())
+          v->Fail("set." + it.key(),
+                  "offset outside the variable's " + std::to_string(var.Data.size()) + " bytes");
+        if (!it->is_number_integer() || it->get<int64_t>() < 0 || it->get<int64_t>() > 255)
+          v->Fail("set." + it.key(), "expected a byte value 0..255");
+        var.Data[offset] = uint8_t(it->get<int64_t>());
+      }
+    }
+    initialVariables_.push_back(std::move(var));
+  }
+
+  ConfigSection &cmos = config_.Section("cmos");
+  if (const json *initial = cmos.Raw("initial")) {
+    if (!initial->is_object())
+      cmos.Fail("initial", "expected an object of \"register\": byte");
+    for (auto it = initial->begin(); it != initial->end(); ++it) {
+      char *end = nullptr;
+      unsigned long reg = std::strtoul(it.key().c_str(), &end, 0);
+      if (it.key().empty() || *end != '\0' || reg >= CmosRam::kSize)
+        cmos.Fail("initial." + it.key(), "CMOS registers are 0..127");
+      if (!it->is_number_integer() || it->get<int64_t>() < 0 || it->get<int64_t>() > 255)
+        cmos.Fail("initial." + it.key(), "expected a byte value 0..255");
+      initialCmos_.emplace_back(uint8_t(reg), uint8_t(it->get<int64_t>()));
+    }
+  }
+
+  ConfigSection &faults = config_.Section("faults");
+  for (const auto &text : faults.Strings("rules", {})) {
+    try {
+      faults_.Add(FaultRule::Parse(text));
+    } catch (const SimulationError &e) {
+      faults.Fail("rules", e.what());
+    }
+  }
+}
+
+void Board::LoadPersistentState() {
+  if (auto bytes = state_.Load(kVariablesFile)) {
+    variables_.LoadNonVolatile(*bytes, (state_.Directory() / kVariablesFile).string());
+  } else {
+    for (const auto &v : initialVariables_)
+      variables_.Put(v);
+  }
+  if (auto bytes = state_.Load(kCmosFile)) {
+    cmos_.Load(*bytes, (state_.Directory() / kCmosFile).string());
+  } else {
+    for (auto [reg, value] : initialCmos_)
+      cmos_.Set(reg, value);
+  }
+  for (auto &c : components_)
+    c->LoadState(state_);
+}
+
+void Board::Commit() {
+  for (auto &c : components_)
+    c->SaveState(state_);
+  state_.Stage(kVariablesFile, variables_.SerializeNonVolatile());
+  state_.Stage(kCmosFile, cmos_.Serialize());
+  state_.Commit();
+}
+
+void Board::AttachBuiltInPhases() {
+  sequence_.Attach("dxe-ready", "board", [](Board &b) { b.PublishHobLists(); });
+}
+
+Component *Board::FindComponent(std::string_view name) const {
+  for (auto &c : components_)
+    if (c->Name() == name)
+      return c.get();
+  return nullptr;
+}
+
+// ---- Per-boot parts -----------------------------------------------------------
+
+Board::Environment &Board::Env() {
+  if (!env_)
+    throw SimulationError("the board is not powered on");
+  return *env_;
+}
+
+AccessTrace &Board::Trace() {
+  return Env().trace;
+}
+IoSpace &Board::Io() {
+  return Env().io;
+}
+MemoryMap &Board::Memory() {
+  return Env().memory;
+}
+EventEngine &Board::Events() {
+  return Env().events;
+}
+PoolAllocator &Board::Pool() {
+  return Env().pool;
+}
+HandleDatabase &Board::Handles() {
+  return Env().handles;
+}
+SystemTables &Board::Tables() {
+  return Env().tables;
+}
+EFI_SYSTEM_TABLE *Board::SystemTable() {
+  return Env().tables.System();
+}
+EFI_BOOT_SERVICES *Board::BootServices() {
+  return Env().tables.Boot();
+}
+EFI_RUNTIME_SERVICES *Board::RuntimeServices() {
+  return Env().tables.Runtime();
+}
+HobBuilder &Board::Hobs() {
+  return Env().hobs;
+}
+
+HobBuilder &Board::AddHobList() {
+  return Env().extraHobs.emplace_back();
+}
+
+void Board::PublishHobLists() {
+  Environment &env = Env();
+  if (env.hobsPublished)
+    return;
+  env.hobsPublished = true;
+  env.tables.AddHobList(env.hobs);
+  for (const auto &h : env.extraHobs)
+    env.tables.AddHobList(h);
+}
+
+void Board::ExitBootServices() {
+  Env().events.SignalGroup(gEfiEventExitBootServicesGuid);
+  variables_.SetRuntime(true);
+}
+
+const std::string &Board::Phase() const {
+  return env_ ? sequence_.CurrentPhase() : noPhase_;
+}
+
+void Board::EnterPhase(const std::string &phase) {
+  Environment &env = Env();
+  env.pool.SetPhase(phase);
+  env.handles.SetPhase(phase);
+  variables_.SetPhase(phase);
+}
+
+// ---- Boots ----------------------------------------------------------------------
+
+void Board::PowerOn() {
+  gCurrent = this;
+  ++bootIndex_;
+  report_.StartBoot(bootIndex_);
+  // Every boot starts from freshly loaded driver images.
+  TpmPlatform::ResetDriverState();
+  ButtonSmm::ResetDriverState();
+
+  env_.reset();
+  env_ = std::make_unique<Environment>(traceLimit_);
+  Environment &env = *env_;
+  env.events.SetMisuseSink(
+      [this](std::string text) { report_.Current().AddError(text + " (phase " + Phase() + ")"); });
+  env.events.SetCloseListener([&env](EFI_EVENT e) { env.handles.DropRegistrationsOf(e); });
+  variables_.DropVolatile();
+  variables_.SetRuntime(false);
+  variables_.ClearWrites();
+  halted_ = false;
+  images_.clear();
+  EnterPhase("power-on");
+
+  cmosAtPowerOn_ = cmos_.Serialize();
+  faultsAtPowerOn_ = faults_.Injected().size();
+  cmos_.Attach(env.io);
+  for (const auto &r : memoryRegions_)
+    env.memory.AddMemory(r.Name, r.Base, r.Size);
+  for (auto &c : components_)
+    c->PowerOn(*this);
+}
+
+BootResult Board::Run(const std::function<void(Board &)> &body) {
+  BootResult result;
+  result.Index = bootIndex_;
+  try {
+    body(*this);
+  } catch (const ResetRequested &r) {
+    result.Outcome = BootOutcome::Reset;
+    result.ResetType = r.Type;
+  } catch (const ProcessorHalted &h) {
+    result.Outcome = BootOutcome::Halted;
+    result.Detail = h.Context.empty() ? "CpuHaltForever" : "CpuHaltForever in " + h.Context;
+  } catch (const BoardHung &h) {
+    result.Outcome = BootOutcome::Hung;
+    result.Detail = h.Reason;
+  }
+  result.Phase = sequence_.CurrentPhase();
+  FinishBoot(result);
+  return result;
+}
+
+BootResult Board::Boot() {
+  PowerOn();
+  return Run([](Board &b) { b.sequence_.Run(b); });
+}
+
+void Board::FinishBoot(BootResult &result) {
+  for (auto &c : components_)
+    c->EndBoot(*this, result);
+  ReportBoard(result);
+  for (auto &c : components_)
+    c->Report(*this, report_.Current());
+  results_.push_back(result);
+}
+
+// ---- Images, reset, halt -----------------------------------------------------------
+
+LoadedImage Board::StartImage(const DriverImage &image) {
+  Environment &env = Env();
+  // The firmware volume the image came from, and its file node.
+  auto &deviceNode = env.devicePaths.emplace_back(sizeof(MEDIA_FW_VOL_DEVICE_PATH) + 4, 0);
+  MEDIA_FW_VOL_DEVICE_PATH fv{
+      {MEDIA_DEVICE_PATH, MEDIA_PIWG_FW_VOL_DP, {20, 0}},
+      {0x8C8CE578, 0x8A3D, 0x4F1C, {0x99, 0x35, 0x89, 0x61, 0x85, 0xC3, 0x2D, 0xD3}}};
+  std::memcpy(deviceNode.data(), &fv, sizeof fv);
+  EFI_DEVICE_PATH_PROTOCOL end{END_DEVICE_PATH_TYPE, END_ENTIRE_DEVICE_PATH_SUBTYPE, {4, 0}};
+  std::memcpy(deviceNode.data() + sizeof fv, &end, sizeof end);
+  auto &fileNode = env.devicePaths.emplace_back(sizeof(MEDIA_FW_VOL_FILEPATH_DEVICE_PATH) + 4, 0);
+  MEDIA_FW_VOL_FILEPATH_DEVICE_PATH file{{MEDIA_DEVICE_PATH, MEDIA_PIWG_FW_FILE_DP, {20, 0}},
+                                         image.FileGuid};
+  std::memcpy(fileNode.data(), &file, sizeof file);
+  std::memcpy(fileNode.data() + sizeof file, &end, sizeof end);
+
+  EFI_HANDLE device = nullptr;
+  if (env.handles.Install(&device, &gEfiDevicePathProtocolGuid, EFI_NATIVE_INTERFACE,
+                          deviceNode.data()) != EFI_SUCCESS)
+    throw SimulationError("cannot create the device handle of " + image.Name);
+
+  auto &loaded = env.loadedImages.emplace_back();
+  loaded.Revision = EFI_LOADED_IMAGE_PROTOCOL_REVISION;
+  loaded.SystemTable = SystemTable();
+  loaded.DeviceHandle = device;
+  loaded.FilePath = reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(fileNode.data());
+  loaded.ImageBase = reinterpret_cast<VOID *>(image.Entry);
+  loaded.ImageCodeType = EfiBootServicesCode;
+  loaded.ImageDataType = EfiBootServicesData;
+  EFI_HANDLE handle = nullptr;
+  if (env.handles.Install(&handle, &gEfiLoadedImageProtocolGuid, EFI_NATIVE_INTERFACE, &loaded) !=
+      EFI_SUCCESS)
+    throw SimulationError("cannot create the image handle of " + image.Name);
+
+  images_.push_back({image.Name, image.Entry, handle, EFI_NOT_STARTED});
+  size_t index = images_.size() - 1;
+  EFI_STATUS status = image.Entry(handle, SystemTable());
+  images_[index].Status = status;
+  return images_[index];
+}
+
+void Board::RequestReset(EFI_RESET_TYPE type, EFI_STATUS status) {
+  Env().resets.push_back({type, status, Phase(), resetReturns_});
+  if (resetReturns_)
+    return;
+  throw ResetRequested{type, status};
+}
+
+void Board::RecordHalt(std::string context) {
+  halted_ = true;
+  if (env_)
+    env_->haltContext = std::move(context);
+}
+
+// ---- Report ------------------------------------------------------------------------
+
+namespace {
+const char *ResetName(EFI_RESET_TYPE type) {
+  switch (type) {
+  case EfiResetCold:
+    return "cold";
+  case EfiResetWarm:
+    return "warm";
+  case EfiResetShutdown:
+    return "shutdown";
+  case EfiResetPlatformSpecific:
+    return "platform-specific";
+  }
+  return "unknown";
+}
+
+std::string Hex(const std::optional<std::vector<uint8_t>> &bytes) {
+  return bytes ? ToHex(*bytes) : std::string("-");
+}
+} // namespace
+
+void Board::ReportBoard(const BootResult &result) {
+  Environment &env = Env();
+  BootReport &r = report_.Current();
+  std::string detail = result.Detail;
+  if (result.Outcome == BootOutcome::Reset)
+    detail = std::string(ResetName(*result.ResetType)) + " reset";
+  if (result.Outcome != BootOutcome::Completed && !result.Phase.empty())
+    detail += (detail.empty() ? "" : ", ") + std::string("in phase ") + result.Phase;
+  r.SetOutcome(OutcomeName(result.Outcome), detail);
+
+  auto &phases = r.Section("phases", "Phases");
+  phases.Data = sequence_.Ran();
+  if (!images_.empty()) {
+    auto &images = r.Section("images", "Images");
+    images.Data = json::array();
+    for (const auto &i : images_) {
+      std::string status = StatusText(i.Status);
+      images.Data.push_back({{"name", i.Name},
+                             {"handle", env.handles.HandleNumber(i.Handle)},
+                             {"status", i.Status == EFI_NOT_STARTED ? "did not return" : status}});
+      images.Lines.push_back(i.Name + ": " +
+                             (i.Status == EFI_NOT_STARTED ? "entry did not return" : status));
+    }
+  }
+
+  auto &vars = r.Section("variables", "Variables written");
+  vars.Data = json::array();
+  for (const auto &w : variables_.Writes()) {
+    std::string name = ToUtf8(w.Name);
+    vars.Data.push_back({{"name", name},
+                         {"guid", GuidToString(w.Guid)},
+                         {"attributes", w.Attributes},
+                         {"before", w.Before ? json(ToHex(*w.Before)) : json(nullptr)},
+                         {"after", w.After ? json(ToHex(*w.After)) : json(nullptr)},
+                         {"phase", w.Phase}});
+    std::string line = name + " " + GuidToString(w.Guid) + " attr " + HexNumber(w.Attributes) +
+                       " [" + w.Phase + "]: ";
+    if (!w.After)
+      line += "deleted (was " + Hex(w.Before) + ")";
+    else if (!w.Before)
+      line += "created " + ToHex(*w.After);
+    else if (*w.Before == *w.After)
+      line += "rewritten unchanged " + ToHex(*w.After);
+    else
+      line += Hex(w.Before) + " -> " + ToHex(*w.After);
+    vars.Lines.push_back(line);
+  }
+
+  auto &cmos = r.Section("cmos", "CMOS changes");
+  cmos.Data = json::array();
+  for (size_t i = 0; i < CmosRam::kSize; ++i) {
+    uint8_t before = cmosAtPowerOn_.size() == CmosRam::kSize ? cmosAtPowerOn_[i] : 0;
+    uint8_t after = cmos_.Get(uint8_t(i));
+    if (before == after)
+      continue;
+    cmos.Data.push_back({{"register", i}, {"before", before}, {"after", after}});
+    cmos.Lines.push_back(HexNumber(i, 2) + ": " + HexNumber(before, 2) + " -> " +
+                         HexNumber(after, 2));
+  }
+
+  auto &io = r.Section("io", "Port accesses");
+  json trace = json::array();
+  for (const auto &a : env.trace.Entries())
+    trace.push_back({{"seq", a.Sequence},
+                     {"space", a.Space == AccessSpace::Port ? "port" : "mmio"},
+                     {"access", a.Kind == AccessKind::Read ? "read" : "write"},
+                     {"address", a.Address},
+                     {"width", a.Width},
+                     {"value", a.Value},
+                     {"device", a.Device},
+                     {"context", a.Context}});
+  json counts = json::array();
+  for (const auto &[port, c] : env.trace.PortCounts()) {
+    std::string device = env.io.DeviceAt(uint16_t(port));
+    counts.push_back(
+        {{"port", port}, {"reads", c.Reads}, {"writes", c.Writes}, {"device", device}});
+    io.Lines.push_back(HexNumber(port, 4) + " " + (device.empty() ? "(unclaimed)" : device) + ": " +
+                       std::to_string(c.Reads) + " reads, " + std::to_string(c.Writes) + " writes");
+  }
+  io.Data = {{"total", env.trace.Total()},
+             {"dropped", env.trace.Dropped()},
+             {"ports", counts},
+             {"trace", trace}};
+
+  auto &protocols = r.Section("protocols", "Protocol changes");
+  protocols.Data = json::array();
+  for (const auto &c : env.handles.Changes()) {
+    protocols.Data.push_back({{"change", c.Kind},
+                              {"handle", c.Handle},
+                              {"protocol", GuidToString(c.Protocol)},
+                              {"name", GuidName(c.Protocol)},
+                              {"phase", c.Phase}});
+    protocols.Lines.push_back(c.Kind + " " + GuidName(c.Protocol) + " on handle " +
+                              std::to_string(c.Handle) + " [" + c.Phase + "]");
+  }
+
+  auto &pool = r.Section("pool", "Pool");
+  json live = json::array();
+  for (const auto &b : env.pool.Live()) {
+    live.push_back({{"serial", b.Serial}, {"size", b.Size}, {"type", b.Type}, {"phase", b.Phase}});
+    pool.Lines.push_back("still allocated: block " + std::to_string(b.Serial) + ", " +
+                         std::to_string(b.Size) + " bytes, type " + std::to_string(b.Type) + " [" +
+                         b.Phase + "]");
+  }
+  json misuse = json::array();
+  for (const auto &m : env.pool.Misuses()) {
+    misuse.push_back({{"kind", m.Kind}, {"address", m.Address}, {"phase", m.Phase}});
+    r.AddError("pool: " + m.Kind + " at " + HexNumber(m.Address) + " [" + m.Phase + "]");
+  }
+  pool.Data = {{"allocations", env.pool.TotalAllocations()},
+               {"live_blocks", env.pool.LiveCount()},
+               {"live_bytes", env.pool.LiveBytes()},
+               {"live", live},
+               {"misuse", misuse}};
+  if (env.pool.LiveCount())
+    pool.Lines.insert(pool.Lines.begin(), std::to_string(env.pool.LiveCount()) + " blocks (" +
+                                              std::to_string(env.pool.LiveBytes()) +
+                                              " bytes) still allocated at the end of the boot");
+
+  if (!env.resets.empty()) {
+    auto &resets = r.Section("resets", "ResetSystem calls");
+    resets.Data = json::array();
+    for (const auto &x : env.resets) {
+      resets.Data.push_back({{"type", ResetName(x.Type)},
+                             {"status", StatusText(x.Status)},
+                             {"phase", x.Phase},
+                             {"returned", x.Returned}});
+      resets.Lines.push_back(std::string(ResetName(x.Type)) + " reset, status " +
+                             StatusText(x.Status) + " [" + x.Phase + "]" +
+                             (x.Returned ? ": ResetSystem returned" : ""));
+    }
+  }
+
+  if (faults_.Injected().size() > faultsAtPowerOn_) {
+    auto &faults = r.Section("faults", "Injected faults");
+    faults.Data = json::array();
+    for (size_t i = faultsAtPowerOn_; i < faults_.Injected().size(); ++i) {
+      const auto &f = faults_.Injected()[i];
+      faults.Data.push_back(
+          {{"service", f.Key}, {"call", f.Call}, {"status", StatusText(f.Status)}});
+      faults.Lines.push_back(f.Key + " call " + std::to_string(f.Call) + " failed with " +
+                             StatusText(f.Status));
+    }
+  }
+}
+
+} // namespace sim

@@ -1,0 +1,23 @@
+// The board's components, in the order their actions run within a phase.
+// Add one line per component.
+#include "sim/board/Components.h"
+
+namespace sim {
+
+namespace {
+using Factory = std::unique_ptr<Component> (*)();
+
+const Factory kComponents[] = {
+    MakeDriverLoader,
+    MakeBootManager,
+};
+} // namespace
+
+std::vector<std::unique_ptr<Component>> CreateComponents() {
+  std::vector<std::unique_ptr<Component>> list;
+  for (Factory make : kComponents)
+    list.push_back(make());
+  return list;
+}
+
+} // namespace sim

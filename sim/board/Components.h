@@ -1,0 +1,17 @@
+// The fixed list of board components (Components.cpp). Each component file
+// provides one factory function declared here.
+#pragma once
+#include "sim/board/Component.h"
+
+#include <memory>
+#include <vector>
+
+namespace sim {
+
+std::unique_ptr<Component> MakeDriverLoader();
+std::unique_ptr<Component> MakeBootManager();
+
+// Every component, in the order their actions run within a phase.
+std::vector<std::unique_ptr<Component>> CreateComponents();
+
+} // namespace sim

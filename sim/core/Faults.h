@@ -1,0 +1,69 @@
+// Fault injection: make any service or protocol call fail with a chosen status,
+// on every call or on the n-th call only, so tests can prove each failure path.
+//
+// Services are named: boot and runtime services by their table names
+// ("LocateProtocol", "GetVariable"), protocol calls as "Protocol.Function"
+// ("Tcg.PassThroughToTpm"). Calls that name a variable are also counted under
+// "Service:Name" ("SetVariable:Setup"), and a rule may target that key.
+#pragma once
+#include "Uefi/UefiBaseType.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+struct FaultRule {
+  std::string Key;  // "GetVariable" or "GetVariable:Setup"
+  uint64_t Nth = 0; // 0: every call; n: the n-th call of Key only (1-based)
+  EFI_STATUS Status = 0;
+
+  // "KEY=STATUS" or "KEY#N=STATUS", e.g. "SetVariable:Setup#2=EFI_DEVICE_ERROR".
+  static FaultRule Parse(std::string_view text);
+  std::string ToString() const;
+};
+
+class FaultInjector {
+public:
+  struct Injection {
+    std::string Key;
+    uint64_t Call; // which call of Key failed
+    EFI_STATUS Status;
+  };
+
+  void Add(FaultRule rule) { rules_.push_back(std::move(rule)); }
+  void FailEvery(std::string key, EFI_STATUS status) { Add({std::move(key), 0, status}); }
+  void FailNth(std::string key, uint64_t nth, EFI_STATUS status) {
+    Add({std::move(key), nth, status});
+  }
+  void ClearRules() { rules_.clear(); }
+
+  // Every faultable call consults this first: counts the call (under
+  // "service" and, with a detail, "service:detail") and returns the status to
+  // fail it with when a rule matches.
+  std::optional<EFI_STATUS> Check(std::string_view service, std::string_view detail = {});
+
+  uint64_t Calls(std::string_view key) const;
+  // Every key seen so far with its call count: the injection points a sweep
+  // can enumerate.
+  const std::map<std::string, uint64_t, std::less<>> &CallCounts() const { return calls_; }
+  const std::vector<FaultRule> &Rules() const { return rules_; }
+  const std::vector<Injection> &Injected() const { return injected_; }
+  void ResetCounts() {
+    calls_.clear();
+    injected_.clear();
+  }
+
+private:
+  uint64_t Count(std::string_view key);
+
+  std::vector<FaultRule> rules_;
+  std::map<std::string, uint64_t, std::less<>> calls_;
+  std::vector<Injection> injected_;
+};
+
+} // namespace sim

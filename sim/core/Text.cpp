@@ -1,0 +1,122 @@
+#include "sim/core/Text.h"
+
+#include <cstdio>
+
+namespace sim {
+
+std::string ToUtf8(std::u16string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD; // lone surrogate
+    }
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | c >> 6);
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | c >> 12);
+      out += char(0x80 | (c >> 6 & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | c >> 18);
+      out += char(0x80 | (c >> 12 & 0x3F));
+      out += char(0x80 | (c >> 6 & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::u16string ToUtf16(std::string_view text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    uint8_t b = uint8_t(text[i]);
+    uint32_t c;
+    size_t n;
+    if (b < 0x80) {
+      c = b;
+      n = 1;
+    } else if ((b & 0xE0) == 0xC0) {
+      c = b & 0x1F;
+      n = 2;
+    } else if ((b & 0xF0) == 0xE0) {
+      c = b & 0x0F;
+      n = 3;
+    } else if ((b & 0xF8) == 0xF0) {
+      c = b & 0x07;
+      n = 4;
+    } else {
+      out += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    if (i + n > text.size()) {
+      out += u'\uFFFD';
+      break;
+    }
+    for (size_t k = 1; k < n; ++k)
+      c = c << 6 | (uint8_t(text[i + k]) & 0x3F);
+    i += n;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += char16_t(0xD800 + (c >> 10));
+      out += char16_t(0xDC00 + (c & 0x3FF));
+    } else {
+      out += char16_t(c);
+    }
+  }
+  return out;
+}
+
+size_t WideLength(const CHAR16 *text, size_t max) {
+  size_t n = 0;
+  while (n < max && text[n] != 0)
+    ++n;
+  return n;
+}
+
+std::string ToHex(std::span<const uint8_t> bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+std::optional<std::vector<uint8_t>> FromHex(std::string_view text) {
+  if (text.size() % 2)
+    return std::nullopt;
+  std::vector<uint8_t> out;
+  out.reserve(text.size() / 2);
+  auto nibble = [](char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+  };
+  for (size_t i = 0; i < text.size(); i += 2) {
+    int hi = nibble(text[i]), lo = nibble(text[i + 1]);
+    if (hi < 0 || lo < 0)
+      return std::nullopt;
+    out.push_back(uint8_t(hi << 4 | lo));
+  }
+  return out;
+}
+
+std::string HexNumber(uint64_t value, int digits) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%0*llX", digits, (unsigned long long)value);
+  return text;
+}
+
+} // namespace sim
