@@ -10,6 +10,7 @@ using Factory = std::unique_ptr<Component> (*)();
 const Factory kComponents[] = {
     MakeDriverLoader,
     MakeBootManager,
+    MakeAcpiBoard,
 };
 } // namespace
 

@@ -10,6 +10,7 @@ namespace sim {
 
 std::unique_ptr<Component> MakeDriverLoader();
 std::unique_ptr<Component> MakeBootManager();
+std::unique_ptr<Component> MakeAcpiBoard();
 
 // Every component, in the order their actions run within a phase.
 std::vector<std::unique_ptr<Component>> CreateComponents();
