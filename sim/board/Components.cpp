@@ -9,6 +9,10 @@ using Factory = std::unique_ptr<Component> (*)();
 
 const Factory kComponents[] = {
     MakeDriverLoader,
+    MakeFirmwareVolumes,
+    MakeSmbios,
+    MakeMeasurePlatform,
+    MakePciBus,
     MakeBootManager,
     MakeAcpiBoard,
 };

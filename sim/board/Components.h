@@ -11,6 +11,10 @@ namespace sim {
 std::unique_ptr<Component> MakeDriverLoader();
 std::unique_ptr<Component> MakeBootManager();
 std::unique_ptr<Component> MakeAcpiBoard();
+std::unique_ptr<Component> MakeFirmwareVolumes();
+std::unique_ptr<Component> MakePciBus();
+std::unique_ptr<Component> MakeSmbios();
+std::unique_ptr<Component> MakeMeasurePlatform();
 
 // Every component, in the order their actions run within a phase.
 std::vector<std::unique_ptr<Component>> CreateComponents();

@@ -1,7 +1,8 @@
-// The boot manager's side of the board: "BootOrder" and Boot#### variables
-// holding real load options, the Secure Boot variables holding the signature
-// lists made at build time, and the ready-to-boot signalling: signal, start
-// a boot option, and when it returns signal again before trying the next.
+// The boot manager: "BootOrder" and Boot#### variables holding real load
+// options, the Secure Boot variables holding the signature lists made at build
+// time, and the boot itself: signal ready-to-boot, start the next boot option
+// in BootOrder; when it returns, signal again and try the next; finally end
+// boot services. Board file section "boot_manager".
 #include "Guid/ImageAuthentication.h"
 #include "sim/board/Board.h"
 #include "sim/board/Components.h"
@@ -26,9 +27,9 @@ struct Option {
   bootmgr::LoadOption Load;
 };
 
-class BootOptions : public Component {
+class BootManager : public Component {
 public:
-  std::string_view Name() const override { return "boot_options"; }
+  std::string_view Name() const override { return "boot_manager"; }
 
   void Configure(ConfigSection &s) override {
     for (ConfigSection *o : s.Objects("options")) {
@@ -69,12 +70,17 @@ public:
     for (const auto &k : keys_)
       if (k != "PK" && k != "KEK" && k != "db" && k != "dbx")
         sb.Fail("keys", "unknown key \"" + k + "\" (PK, KEK, db, dbx)");
-    attempts_ = static_cast<unsigned>(s.Integer("attempts", 2, 0, 16));
+    attempts_ = static_cast<unsigned>(s.Integer("ready_to_boot_signals", 1, 0, 16));
+    exitBootServices_ = s.Bool("exit_boot_services", true);
   }
 
   void AttachPhases(BootSequence &sequence) override {
-    sequence.Attach("early", "boot_options", [this](Board &b) { WriteVariables(b); });
-    sequence.Attach("ready-to-boot", "boot_options", [this](Board &b) { TryBootOptions(b); });
+    sequence.Attach("early", "boot_manager", [this](Board &b) { WriteVariables(b); });
+    sequence.Attach("ready-to-boot", "boot_manager", [this](Board &b) { TryBootOptions(b); });
+    sequence.Attach("exit-boot-services", "boot_manager", [this](Board &b) {
+      if (exitBootServices_)
+        b.ExitBootServices();
+    });
   }
 
   void PowerOn(Board &) override { log_.clear(); }
@@ -161,12 +167,13 @@ private:
   int secureBoot_ = 1;
   bool secureBootPresent_ = true;
   std::vector<std::string> keys_;
-  unsigned attempts_ = 2;
+  unsigned attempts_ = 1;
+  bool exitBootServices_ = true;
   std::vector<std::string> log_;
 };
 
 } // namespace
 
-std::unique_ptr<Component> MakeBootOptions() { return std::make_unique<BootOptions>(); }
+std::unique_ptr<Component> MakeBootManager() { return std::make_unique<BootManager>(); }
 
 } // namespace sim
