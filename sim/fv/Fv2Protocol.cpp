@@ -49,6 +49,7 @@ EFI_STATUS EFIAPI Fv2Volume::GetNextFile(const EFI_FIRMWARE_VOLUME2_PROTOCOL *Th
       Attributes == nullptr || Size == nullptr)
     return EFI_INVALID_PARAMETER;
   Fv2Volume &fv = From(This);
+  ++fv.getNextFileCalls_;
   SearchKey key;
   std::memcpy(&key, Key, sizeof(key));
   const EFI_FV_FILETYPE wanted = *FileType;

@@ -22,6 +22,7 @@ public:
   EFI_FIRMWARE_VOLUME2_PROTOCOL *Protocol() { return &protocol_; }
   const std::vector<ParsedFile> &Files() const { return files_; }
   unsigned ReadFileCalls() const { return readFileCalls_; }
+  unsigned GetNextFileCalls() const { return getNextFileCalls_; }
 
   static constexpr UINT32 kKeySize = 16;
 
@@ -41,6 +42,7 @@ private:
   std::vector<ParsedFile> files_;
   EFI_BOOT_SERVICES *bootServices_;
   unsigned readFileCalls_ = 0;
+  unsigned getNextFileCalls_ = 0;
 };
 
 } // namespace sim::fv
