@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Prints, in one run, the figures the project tracks, each beside its target:
+#   1. image sizes of both drivers            (scripts/image-sizes.sh)
+#   2. port accesses and host instructions per button event and per SMI
+#      command                               (bench/button_events.sh)
+#   3. variable writes and TPM commands of a steady-state boot: the second boot
+#      of the reference board on one state directory (platsim's JSON report)
+#   4. platsim's wall time for a full boot of the reference board beside the
+#      wall time of the QEMU firmware run of the same story (median of N runs)
+# Not a test: it measures. A figure that misses its target is marked MISSED.
+#
+# Usage: bench/run.sh [BUILD_DIR]     (default build/default)
+#   RUNS=N        runs per timing (default 5)
+#   NO_QEMU=1     skip the firmware run (no ratio then)
+#   NO_BUILD=1    use what is built
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/default}
+runs=${RUNS:-5}
+
+if [ "${NO_BUILD:-0}" != 1 ]; then
+  [ -f "$build/CMakeCache.txt" ] || scripts/build.sh default >/dev/null
+  cmake --build "$build" -j2 --target platsim images >/dev/null
+fi
+platsim=$(realpath "$build/tools/platsim/platsim")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+verdict() { # ok-expression-result
+  if [ "$1" = 1 ]; then echo "met"; else echo "MISSED"; fi
+}
+
+echo "== 1. Image sizes (bytes)"
+scripts/image-sizes.sh "$build" | tee "$work/sizes.txt"
+size_of() { awk -v n="$1" '$1 == n {print $2}' "$work/sizes.txt"; }
+tpm_size=$(size_of TpmPlatformDxe.efi)
+button_size=$(size_of ButtonSmm.efi)
+printf 'TpmPlatformDxe.efi %s bytes, target <= 24576 (24 KiB): %s\n' "$tpm_size" \
+  "$(verdict $((tpm_size <= 24576)))"
+printf 'ButtonSmm.efi      %s bytes, target <= 12288 (12 KiB): %s\n' "$button_size" \
+  "$(verdict $((button_size <= 12288)))"
+
+echo
+echo "== 2. Button events and SMI commands"
+if [ -x bench/button_events.sh ]; then
+  REBUILD=0 bench/button_events.sh "$build" || echo "bench/button_events.sh failed"
+else
+  echo "not measured: bench/button_events.sh is not in this tree yet"
+fi
+
+echo
+echo "== 3. Steady-state boot (second boot of the reference board)"
+mkdir -p "$work/state"
+"$platsim" boot --boots 2 --state "$work/state" --json "$work/steady.json" >/dev/null || true
+python3 - "$work/steady.json" <<'PY'
+import collections, json, sys
+boots = json.load(open(sys.argv[1]))["boots"]
+boot = boots[-1]
+print(f"boot {boot['boot']} of {len(boots)}: outcome {boot['outcome']}")
+writes = collections.Counter(w["name"] for w in boot.get("variables", []))
+total = sum(writes.values())
+print(f"variable writes: {total}")
+for name, n in sorted(writes.items()):
+    print(f"  {name}: {n}")
+allowed = {"ZELTCGPPIVAR", "TCG"}
+extra = sorted(set(writes) - allowed)
+verdict = "met" if not extra else "MISSED (also " + ", ".join(extra) + ")"
+print(f"target: writes only ZELTCGPPIVAR and TCG: {verdict}")
+tpm = boot.get("tpm")
+if tpm is None or "requests" not in tpm:
+    print("TPM commands: not measured (the board's report has no TPM request list yet)")
+else:
+    reqs = tpm["requests"]
+    print(f"TPM commands (PassThroughToTpm): {len(reqs)}")
+    for name, n in collections.Counter(r.split(" ->")[0].split(":")[0] for r in reqs).items():
+        print(f"  {name}: {n}")
+    if "event_log_records" in tpm:
+        print(f"event-log records (each one TPM_Extend): {tpm['event_log_records']}")
+PY
+
+echo
+echo "== 4. Full boot: platsim vs the QEMU firmware run (median of $runs)"
+median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+for _ in $(seq "$runs"); do
+  s=$(date +%s.%N)
+  "$platsim" boot >/dev/null || true
+  e=$(date +%s.%N)
+  awk -v a="$s" -v b="$e" 'BEGIN{printf "%.4f\n", b-a}'
+done >"$work/platsim.times"
+platsim_median=$(median <"$work/platsim.times")
+printf 'platsim boot:  median %.3f s (runs: %s)\n' "$platsim_median" "$(tr '\n' ' ' <"$work/platsim.times")"
+if [ "${NO_QEMU:-0}" = 1 ]; then
+  echo "firmware run:  skipped (NO_QEMU=1)"
+  exit 0
+fi
+: >"$work/qemu.times"
+for _ in $(seq "$runs"); do
+  # The script prints the wall time of QEMU alone (swtpm start-up excluded).
+  out=$(scripts/firmware-run.sh "$build/images" 2>&1 || true)
+  wall=$(sed -n 's/^firmware-run: qemu exit [0-9]*, wall \([0-9.]*\) s$/\1/p' <<<"$out")
+  if [ -z "$wall" ]; then
+    echo "firmware run failed:"
+    tail -n 5 <<<"$out"
+    break
+  fi
+  echo "$wall" >>"$work/qemu.times"
+  tail -n 1 <<<"$out" >"$work/qemu.last"
+done
+if [ -s "$work/qemu.times" ]; then
+  qemu_median=$(median <"$work/qemu.times")
+  printf 'firmware run:  median %.3f s (runs: %s; last: %s)\n' "$qemu_median" \
+    "$(tr '\n' ' ' <"$work/qemu.times")" "$(cat "$work/qemu.last")"
+  ratio=$(awk -v q="$qemu_median" -v p="$platsim_median" 'BEGIN{printf "%.1f", q/p}')
+  printf 'ratio: platsim is %sx faster, target >= 20x: %s\n' "$ratio" \
+    "$(verdict "$(awk -v r="$ratio" 'BEGIN{print (r >= 20) ? 1 : 0}')")"
+fi
