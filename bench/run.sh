@@ -10,13 +10,15 @@
 # Not a test: it measures. A figure that misses its target is marked MISSED.
 #
 # Usage: bench/run.sh [BUILD_DIR]     (default build/default)
-#   RUNS=N        runs per timing (default 5)
+#   RUNS=N        platsim boots timed (default 5)
+#   QEMU_RUNS=N   firmware runs timed (default 3)
 #   NO_QEMU=1     skip the firmware run (no ratio then)
 #   NO_BUILD=1    use what is built
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/default}
 runs=${RUNS:-5}
+qemu_runs=${QEMU_RUNS:-3}
 
 if [ "${NO_BUILD:-0}" != 1 ]; then
   [ -f "$build/CMakeCache.txt" ] || scripts/build.sh default >/dev/null
@@ -79,7 +81,7 @@ else:
 PY
 
 echo
-echo "== 4. Full boot: platsim vs the QEMU firmware run (median of $runs)"
+echo "== 4. Full boot: platsim vs the QEMU firmware run (medians)"
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 for _ in $(seq "$runs"); do
   s=$(date +%s.%N)
@@ -94,7 +96,7 @@ if [ "${NO_QEMU:-0}" = 1 ]; then
   exit 0
 fi
 : >"$work/qemu.times"
-for _ in $(seq "$runs"); do
+for _ in $(seq "$qemu_runs"); do
   # The script prints the wall time of QEMU alone (swtpm start-up excluded).
   out=$(scripts/firmware-run.sh "$build/images" 2>&1 || true)
   wall=$(sed -n 's/^firmware-run: qemu exit [0-9]*, wall \([0-9.]*\) s$/\1/p' <<<"$out")
