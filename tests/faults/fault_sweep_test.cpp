@@ -56,7 +56,7 @@ EFI_STATUS FailureStatus(std::string_view key) {
 }
 
 // What one run of a path did.
-struct Run {
+struct PathRun {
   bool Reached = false; // the path ran (the boot got to it)
   std::optional<EFI_STATUS> Status;
   sim::BootOutcome Outcome = sim::BootOutcome::Completed;
@@ -170,11 +170,11 @@ class FaultSweep {
 public:
   explicit FaultSweep(const Path &path) : path_(path) {}
 
-  Run Execute(const std::optional<Point> &point) {
+  PathRun Execute(const std::optional<Point> &point) {
     const auto state =
         std::filesystem::path(::testing::TempDir()) / ("fault-sweep-" + std::to_string(::getpid()));
     std::filesystem::remove_all(state);
-    Run run;
+    PathRun run;
     {
       sim::Board board(Config(), state);
       bool armed = true;
@@ -226,7 +226,7 @@ public:
 
   // The injection points of a clean run: each call counted under a variable
   // name is one point under that name; other services count per call.
-  static std::vector<Point> Points(const Run &clean) {
+  static std::vector<Point> Points(const PathRun &clean) {
     std::vector<Point> points;
     for (const auto &[key, count] : clean.Counts) {
       bool detailed = key.find(':') != std::string::npos;
@@ -247,7 +247,8 @@ public:
   }
 
   // Every invariant of a faulted run, as a list of violations.
-  std::vector<std::string> Check(const Point &point, const Run &run, const Run &clean) const {
+  std::vector<std::string> Check(const Point &point, const PathRun &run,
+                                 const PathRun &clean) const {
     std::vector<std::string> bad;
     if (!run.Reached)
       bad.push_back("the path did not run");
@@ -326,7 +327,7 @@ private:
   const Path &path_;
 };
 
-std::string Outcome(const Run &run) {
+std::string Outcome(const PathRun &run) {
   if (run.Outcome != sim::BootOutcome::Completed)
     return sim::OutcomeName(run.Outcome);
   return run.Status ? sim::StatusText(*run.Status) : "no status";
@@ -337,7 +338,7 @@ void Sweep(const std::vector<Path> &paths) {
   for (const Path &path : paths) {
     SCOPED_TRACE(path.Name);
     FaultSweep sweep(path);
-    const Run clean = sweep.Execute(std::nullopt);
+    const PathRun clean = sweep.Execute(std::nullopt);
     ASSERT_TRUE(clean.Reached) << path.Name << ": the clean run did not reach the path";
     ASSERT_EQ(clean.Outcome, sim::BootOutcome::Completed) << clean.Detail;
     ASSERT_TRUE(clean.Status.has_value());
@@ -352,7 +353,7 @@ void Sweep(const std::vector<Path> &paths) {
             << " injection points (clean: " << Outcome(clean) << ")\n";
     size_t failures = 0;
     for (const Point &point : points) {
-      const Run run = sweep.Execute(point);
+      const PathRun run = sweep.Execute(point);
       const std::vector<std::string> bad = sweep.Check(point, run, clean);
       summary << "  " << point.Text() << " = " << sim::StatusText(FailureStatus(point.Key))
               << " -> " << Outcome(run) << (bad.empty() ? "" : "  FAILED") << "\n";
@@ -370,6 +371,56 @@ void Sweep(const std::vector<Path> &paths) {
 
 TEST(FaultSweep, TpmPlatformDxeStartUpAndHooks) {
   Sweep(TpmPlatformPaths());
+}
+
+} // namespace
+
+namespace {
+
+// The sweep's own checks catch what they are there to catch: a path that
+// leaks, writes a foreign variable or a foreign "Setup" byte, or swallows the
+// status it should return, is reported.
+TEST(FaultSweep, ChecksReportViolations) {
+  static UINT8 setup[kSetupDataSize];
+  Path bad{"misbehaving path",
+           "load-tpm-platform",
+           nullptr,
+           [](sim::Board &b) {
+             VOID *block = nullptr;
+             b.BootServices()->AllocatePool(EfiBootServicesData, 16, &block);
+             UINT8 byte = 1;
+             b.RuntimeServices()->SetVariable(const_cast<CHAR16 *>(u"Foreign"),
+                                              const_cast<EFI_GUID *>(&gSetupVariableGuid), 7, 1,
+                                              &byte);
+             UINTN size = sizeof setup;
+             b.RuntimeServices()->GetVariable(const_cast<CHAR16 *>(u"Setup"),
+                                              const_cast<EFI_GUID *>(&gSetupVariableGuid), nullptr,
+                                              &size, setup);
+             setup[5] ^= 1;
+             b.RuntimeServices()->SetVariable(const_cast<CHAR16 *>(u"Setup"),
+                                              const_cast<EFI_GUID *>(&gSetupVariableGuid), 7, size,
+                                              setup);
+             return EFI_SUCCESS;
+           },
+           kTpmVariables,
+           {32},
+           [](const Point &p, EFI_STATUS) {
+             return FailsWith(p, "AllocatePool", EFI_OUT_OF_RESOURCES);
+           }};
+  FaultSweep sweep(bad);
+  const PathRun clean = sweep.Execute(std::nullopt);
+  ASSERT_TRUE(clean.Reached);
+  const Point point{"AllocatePool", 1};
+  const PathRun run = sweep.Execute(point);
+  std::string all;
+  for (const auto &v : sweep.Check(point, run, clean))
+    all += v + "\n";
+  EXPECT_NE(all.find("wrote \"Foreign\""), std::string::npos) << all;
+  EXPECT_NE(all.find("changed \"Setup\" byte 5"), std::string::npos) << all;
+  EXPECT_NE(all.find("returned EFI_SUCCESS, expected EFI_OUT_OF_RESOURCES"), std::string::npos)
+      << all;
+  // The clean run kept its block: a leak the sweep refuses up front.
+  EXPECT_EQ(clean.LiveBlocks, 1u);
 }
 
 } // namespace
