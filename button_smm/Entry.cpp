@@ -69,7 +69,8 @@ EFI_STATUS StartInSmm(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   EFI_STATUS Status = gSmmBase->GetSmstLocation(gSmmBase, &Smst);
   if (EFI_ERROR(Status))
     return Status;
-  UseSmmRuntimeServices(Smst);
+  if (Smst != nullptr)
+    UseSmmRuntimeServices(Smst);
   return ButtonSmmMain(ImageHandle, SystemTable);
 }
 

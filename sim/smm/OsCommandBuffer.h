@@ -1,0 +1,49 @@
+// The operating system's side of the SMM command buffer: the buffer lives in
+// OS memory, its address is published by CommandBufferProtocol, and the OS
+// raises a software SMI by writing the SMI value to the APM control port 0xB2.
+//
+//   OsCommandBuffer os = smm.Os();
+//   os.Clear();
+//   os.Write32(4, 0);                       // command 0
+//   os.WriteStrings({u"VolumeUpButton"});   // from offset 28
+//   os.RaiseSoftwareSmi(0xE3);
+//   uint32_t result = os.Read32(4);
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class IoSpace;
+
+class OsCommandBuffer {
+public:
+  static constexpr uint16_t kApmControlPort = 0xB2;
+  static constexpr size_t kStringOffset = 28;
+
+  OsCommandBuffer(std::span<uint8_t> bytes, uint64_t address, IoSpace &io)
+      : bytes_(bytes), address_(address), io_(&io) {}
+
+  uint64_t Address() const { return address_; }
+  std::span<uint8_t> Bytes() const { return bytes_; }
+  void Clear();
+  uint32_t Read32(size_t offset) const;
+  void Write32(size_t offset, uint32_t value);
+  // Writes the strings one after the other from `offset`, each with its NUL.
+  void WriteStrings(const std::vector<std::u16string> &strings, size_t offset = kStringOffset);
+  // Reads `count` NUL-ended strings from `offset`.
+  std::vector<std::u16string> ReadStrings(size_t count, size_t offset = kStringOffset) const;
+  // The raw UTF-16 units from `offset`.
+  std::u16string Units(size_t offset, size_t count) const;
+  // Writes the value to port 0xB2: the chipset raises the software SMI.
+  void RaiseSoftwareSmi(uint8_t value);
+
+private:
+  std::span<uint8_t> bytes_;
+  uint64_t address_;
+  IoSpace *io_;
+};
+
+} // namespace sim
