@@ -15,6 +15,7 @@ const Factory kComponents[] = {
     MakePciBus,
     MakeBootManager,
     MakeAcpiBoard,
+    MakeSmmComponent,
 };
 } // namespace
 

@@ -15,6 +15,7 @@ std::unique_ptr<Component> MakeFirmwareVolumes();
 std::unique_ptr<Component> MakePciBus();
 std::unique_ptr<Component> MakeSmbios();
 std::unique_ptr<Component> MakeMeasurePlatform();
+std::unique_ptr<Component> MakeSmmComponent();
 
 // Every component, in the order their actions run within a phase.
 std::vector<std::unique_ptr<Component>> CreateComponents();

@@ -7,6 +7,11 @@ namespace {
 const Command kCommands[] = {
     {"boot", "boot [--boots N] [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
      "boot the board with both drivers and report what they did", RunBoot},
+    {"s3", "s3 [--cycles N] [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
+     "boot, then suspend to S3 and resume: the boot script brings the devices back", RunS3},
+    {"power-button", "power-button [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
+     "boot, then press the power button (GPI 1): ButtonSmm switches the machine off",
+     RunPowerButton},
 };
 } // namespace
 

@@ -62,5 +62,7 @@ private:
 };
 
 int RunBoot(Args args);
+int RunS3(Args args);
+int RunPowerButton(Args args);
 
 } // namespace platsim
