@@ -1,5 +1,7 @@
 #include "sim/board/Board.h"
 
+#include "Uefi/UefiHii.h"
+
 #include "button_smm/HostReset.h"
 #include "sim/board/Components.h"
 #include "sim/core/Errors.h"
@@ -412,6 +414,10 @@ LoadedImage Board::StartImage(const DriverImage &image) {
       EFI_SUCCESS)
     throw SimulationError("cannot create the image handle of " + image.Name);
 
+  if (image.HiiPackageList != nullptr &&
+      env.handles.Install(&handle, &gEfiHiiPackageListProtocolGuid, EFI_NATIVE_INTERFACE,
+                          const_cast<VOID *>(image.HiiPackageList)) != EFI_SUCCESS)
+    throw SimulationError("cannot publish the HII packages of " + image.Name);
   images_.push_back({image.Name, image.Entry, handle, EFI_NOT_STARTED});
   size_t index = images_.size() - 1;
   EFI_STATUS status = image.Entry(handle, SystemTable());

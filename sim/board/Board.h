@@ -59,6 +59,9 @@ struct DriverImage {
   std::string Name;
   EFI_IMAGE_ENTRY_POINT Entry;
   EFI_GUID FileGuid; // its file in the firmware volume
+  // The image's HII package list (its .hii section), published on the image
+  // handle under EFI_HII_PACKAGE_LIST_PROTOCOL as the image loader does.
+  const VOID *HiiPackageList = nullptr;
 };
 
 struct LoadedImage {

@@ -13,6 +13,8 @@ const Factory kComponents[] = {
     MakeSmbios,
     MakeMeasurePlatform,
     MakePciBus,
+    MakeStringPackageService,
+    MakeConsole,
     MakeBootManager,
     MakeAcpiBoard,
     MakeSmmComponent,

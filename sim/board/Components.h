@@ -10,6 +10,8 @@ namespace sim {
 
 std::unique_ptr<Component> MakeDriverLoader();
 std::unique_ptr<Component> MakeBootManager();
+std::unique_ptr<Component> MakeStringPackageService();
+std::unique_ptr<Component> MakeConsole();
 std::unique_ptr<Component> MakeAcpiBoard();
 std::unique_ptr<Component> MakeFirmwareVolumes();
 std::unique_ptr<Component> MakePciBus();

@@ -3,6 +3,7 @@
 #include "sim/board/Board.h"
 #include "sim/board/Components.h"
 #include "sim/board/DriverEntries.h"
+#include "sim/hii/ImageStrings.h"
 
 namespace sim {
 
@@ -24,7 +25,8 @@ public:
   void AttachPhases(BootSequence &sequence) override {
     sequence.Attach("load-tpm-platform", "drivers", [this](Board &board) {
       if (loadTpm_)
-        board.StartImage({"TpmPlatformDxe", TpmPlatformDxeEntry, tpmFile_});
+        board.StartImage(
+            {"TpmPlatformDxe", TpmPlatformDxeEntry, tpmFile_, TpmPlatformDxeStrings});
     });
     sequence.Attach("load-button-smm", "drivers", [this](Board &board) {
       if (loadButton_)
