@@ -18,7 +18,8 @@ TEST(SmmS3, ResumeRestoresEveryRegisterStartupSet) {
   std::vector<std::string> lost = s3.Lost();
   for (const char *name :
        {"superio.25", "superio.28", "superio.07", "superio.ldn7.30", "superio.pin57.F1",
-        "superio.pin51.F1", "port.0438", "port.0500", "port.0504", "port.052C", "pci.00:1F.0.B8"})
+        "superio.pin51.F1", "port.0438", "port.0500", "port.0504", "port.052C", "pci.00:1F.0.B8",
+        "ec.0x6C5", "ec.0x6F3", "ec.0x6F5"})
     EXPECT_TRUE(Contains(lost, name)) << name;
   EXPECT_GT(s3.Replayed, 0u);
   EXPECT_EQ(s3.Differences(), std::vector<std::string>{});
@@ -27,12 +28,26 @@ TEST(SmmS3, ResumeRestoresEveryRegisterStartupSet) {
 }
 
 TEST(SmmS3, WithoutRecordsTheDevicesStayLost) {
-  SmmBoard board({{"boot_script", {{"lookups", {"absent"}}}}});
-  EXPECT_TRUE(board.Smm().Script().Entries().empty());
-  sim::S3Result s3 = board.Smm().SuspendResume();
-  std::vector<std::string> differences = s3.Differences();
-  for (const char *name : {"superio.25", "port.0438", "pci.00:1F.0.B8"})
-    EXPECT_TRUE(Contains(differences, name)) << name;
+  struct Case {
+    const char *Name;
+    json Smm;
+    std::vector<std::string> Faults;
+  };
+  const Case cases[] = {
+      {"no boot-script service", {{"boot_script", {{"lookups", {"absent"}}}}}, {}},
+      {"every Write refused", json::object(), {"BootScript.Write=EFI_OUT_OF_RESOURCES"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.Name);
+    SmmBoard board(c.Smm, c.Faults);
+    // The writes are made all the same; only their records are missing.
+    EXPECT_EQ(board.Registrations().size(), 4u);
+    EXPECT_EQ(board.Smm().Sio().Global(0x25), 0x20);
+    EXPECT_TRUE(board.Smm().Script().Entries().empty());
+    std::vector<std::string> differences = board.Smm().SuspendResume().Differences();
+    for (const char *name : {"superio.25", "port.0438", "pci.00:1F.0.B8"})
+      EXPECT_TRUE(Contains(differences, name)) << name;
+  }
 }
 
 TEST(SmmS3, ReplayAppliesReadModifyWrites) {
