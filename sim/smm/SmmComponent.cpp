@@ -349,7 +349,6 @@ std::vector<std::string> S3Result::Lost() const {
 }
 
 void SmmComponent::Report(Board &board, BootReport &report) {
-  (void)board;
   if (!boot_)
     return;
   PerBoot &b = *boot_;
@@ -364,6 +363,24 @@ void SmmComponent::Report(Board &board, BootReport &report) {
   }
   if (b.Core->Registrations().empty())
     handlers.Lines.push_back("none");
+
+  // What the SMRAM instance's start-up wrote, in order.
+  ReportSection &writes = report.Section("smm_startup_writes", "SMM start-up writes");
+  writes.Data = nlohmann::json::array();
+  for (const Access &a : board.Trace().Entries()) {
+    if (a.Kind != AccessKind::Write || a.Context.rfind("smm-load:", 0) != 0)
+      continue;
+    std::string where =
+        a.Space == AccessSpace::Port ? "port " + Hex(a.Address, 4) : "memory " + Hex(a.Address, 8);
+    writes.Lines.push_back(where + " <- " + Hex(a.Value, 2 * a.Width) + "  " + a.Device);
+    writes.Data.push_back({{"space", a.Space == AccessSpace::Port ? "port" : "memory"},
+                           {"address", a.Address},
+                           {"width", a.Width},
+                           {"value", a.Value},
+                           {"device", a.Device}});
+  }
+  if (writes.Lines.empty())
+    writes.Lines.push_back("none");
 
   ReportSection &script = report.Section("boot_script", "S3 boot script");
   script.Data = nlohmann::json::array();

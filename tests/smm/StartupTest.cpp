@@ -2,6 +2,7 @@
 // call, the fixed registration order and the end state of every failing step.
 #include "SmmBoard.h"
 #include "button_smm/Globals.h"
+#include "sim/core/Pool.h"
 
 #include <cstring>
 
@@ -10,14 +11,18 @@ namespace {
 
 TEST(SmmStartup, RegistersItsOwnFileOnceAndStartsInSmm) {
   std::vector<std::vector<uint8_t>> paths;
-  SmmBoard board({}, {}, [&paths](SmmBoard &b) {
+  size_t liveDuringRegister = 0;
+  SmmBoard board({}, {}, [&](SmmBoard &b) {
     auto load = b.Smm().Core().Load;
-    b.Smm().Core().Load = [load, &paths](const EFI_DEVICE_PATH_PROTOCOL *path, EFI_HANDLE *image) {
+    b.Smm().Core().Load = [&, load](const EFI_DEVICE_PATH_PROTOCOL *path, EFI_HANDLE *image) {
       auto *bytes = reinterpret_cast<const uint8_t *>(path);
       paths.emplace_back(bytes, bytes + 44);
+      liveDuringRegister = b.Board().Pool().LiveCount();
       return load(path, image);
     };
   });
+  // The full path lived in pool during Register and was freed afterwards.
+  EXPECT_EQ(board.Board().Pool().LiveCount(), liveDuringRegister - 1);
   ASSERT_EQ(paths.size(), 1u);
   const std::vector<uint8_t> &path = paths[0];
   // The firmware volume's node, the image's file node, one end node.
