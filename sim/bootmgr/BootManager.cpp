@@ -174,6 +174,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Component> MakeBootManager() { return std::make_unique<BootManager>(); }
+std::unique_ptr<Component> MakeBootManager() {
+  return std::make_unique<BootManager>();
+}
 
 } // namespace sim

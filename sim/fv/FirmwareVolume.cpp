@@ -6,12 +6,13 @@
 namespace sim::fv {
 namespace {
 
-constexpr uint64_t Align8(uint64_t v) { return (v + 7) & ~uint64_t(7); }
+constexpr uint64_t Align8(uint64_t v) {
+  return (v + 7) & ~uint64_t(7);
+}
 
 // Files are written with erase polarity 1: state bits are stored inverted.
-constexpr uint8_t kWrittenState =
-    static_cast<uint8_t>(~(EFI_FILE_HEADER_CONSTRUCTION | EFI_FILE_HEADER_VALID |
-                           EFI_FILE_DATA_VALID));
+constexpr uint8_t kWrittenState = static_cast<uint8_t>(
+    ~(EFI_FILE_HEADER_CONSTRUCTION | EFI_FILE_HEADER_VALID | EFI_FILE_DATA_VALID));
 
 uint32_t Size24(const EFI_FFS_FILE_HEADER &h) {
   return h.Size[0] | h.Size[1] << 8 | h.Size[2] << 16;
@@ -26,8 +27,7 @@ uint16_t HeaderChecksum16(std::span<const uint8_t> header) {
   return sum;
 }
 
-EFI_FFS_FILE_HEADER MakeFileHeader(const EFI_GUID &name, EFI_FV_FILETYPE type,
-                                   uint32_t totalSize) {
+EFI_FFS_FILE_HEADER MakeFileHeader(const EFI_GUID &name, EFI_FV_FILETYPE type, uint32_t totalSize) {
   EFI_FFS_FILE_HEADER h{};
   h.Name = name;
   h.Type = type;

@@ -20,7 +20,7 @@ struct FfsFile {
 };
 
 constexpr uint32_t kFvBlockSize = 0x1000;
-constexpr uint16_t kFvHeaderLength = 0x48; // header with a two-entry block map
+constexpr uint16_t kFvHeaderLength = 0x48;     // header with a two-entry block map
 constexpr uint32_t kFvAttributes = 0x0004FEFF; // read/write enabled, erase polarity 1
 
 // A volume of `size` bytes (0: just large enough, rounded to a block) holding
@@ -29,8 +29,7 @@ std::vector<uint8_t> BuildVolume(const std::vector<FfsFile> &files, uint64_t siz
 
 // Fills the FFS header of a file of `totalSize` bytes (header included) with
 // valid checksums and the state of a fully written file.
-EFI_FFS_FILE_HEADER MakeFileHeader(const EFI_GUID &name, EFI_FV_FILETYPE type,
-                                   uint32_t totalSize);
+EFI_FFS_FILE_HEADER MakeFileHeader(const EFI_GUID &name, EFI_FV_FILETYPE type, uint32_t totalSize);
 // 16-bit sum of the header bytes (valid headers sum to 0).
 uint16_t HeaderChecksum16(std::span<const uint8_t> header);
 

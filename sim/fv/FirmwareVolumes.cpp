@@ -28,10 +28,10 @@ std::vector<uint8_t> MakeMicrocode(size_t size, uint32_t revision) {
   for (size_t i = 48; i < mc.size(); ++i)
     mc[i] = static_cast<uint8_t>(i * 7 + revision);
   auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&mc[at], &v, 4); };
-  put32(0, 1);                 // header version
-  put32(4, revision);          // update revision
-  put32(8, 0x01152026);        // date
-  put32(12, 0x000806EC);       // processor signature
+  put32(0, 1);                                      // header version
+  put32(4, revision);                               // update revision
+  put32(8, 0x01152026);                             // date
+  put32(12, 0x000806EC);                            // processor signature
   put32(28, static_cast<uint32_t>(mc.size() - 48)); // data size
   put32(32, static_cast<uint32_t>(mc.size()));      // total size
   uint32_t sum = 0;
@@ -45,7 +45,8 @@ std::vector<uint8_t> MakeMicrocode(size_t size, uint32_t revision) {
 }
 
 fv::FfsFile Filler(uint32_t n, EFI_FV_FILETYPE type) {
-  EFI_GUID name = {0x5E1D0000 + n, 0x4B1A, 0x4C2D, {0x9E, 0x3F, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60}};
+  EFI_GUID name = {
+      0x5E1D0000 + n, 0x4B1A, 0x4C2D, {0x9E, 0x3F, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60}};
   return {name, type, std::vector<uint8_t>(0x13 + 8 * n, static_cast<uint8_t>(n))};
 }
 
@@ -73,7 +74,8 @@ public:
     std::memset(flash.data(), 0xFF, flash.size());
     if (flashErased_)
       return;
-    std::vector<fv::FfsFile> files = {Filler(1, EFI_FV_FILETYPE_DRIVER), Filler(2, EFI_FV_FILETYPE_RAW)};
+    std::vector<fv::FfsFile> files = {Filler(1, EFI_FV_FILETYPE_DRIVER),
+                                      Filler(2, EFI_FV_FILETYPE_RAW)};
     if (location_ != "nowhere")
       files.push_back({kMicrocodeFile, EFI_FV_FILETYPE_RAW, MakeMicrocode(microcodeSize_, 0x2E)});
     auto image = fv::BuildVolume(files, kFlashVolumeSize);
@@ -85,10 +87,9 @@ public:
     section.Data["volumes"] = volumes_;
     section.Data["microcode"] = location_;
     section.Lines.push_back(std::to_string(volumes_) + " FV2 volume(s); microcode file " +
-                            (location_ == "volume"
-                                 ? "in volume " + std::to_string(microcodeVolume_)
-                                 : location_ == "flash" ? "only in the flash volume at 0xFFAF0000"
-                                                        : "nowhere"));
+                            (location_ == "volume" ? "in volume " + std::to_string(microcodeVolume_)
+                             : location_ == "flash" ? "only in the flash volume at 0xFFAF0000"
+                                                    : "nowhere"));
   }
 
 private:
@@ -118,6 +119,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Component> MakeFirmwareVolumes() { return std::make_unique<FirmwareVolumes>(); }
+std::unique_ptr<Component> MakeFirmwareVolumes() {
+  return std::make_unique<FirmwareVolumes>();
+}
 
 } // namespace sim

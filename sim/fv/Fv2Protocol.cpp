@@ -15,7 +15,9 @@ struct SearchKey {
 };
 static_assert(sizeof(SearchKey) == Fv2Volume::kKeySize);
 
-EFI_STATUS EFIAPI Unsupported() { return EFI_UNSUPPORTED; }
+EFI_STATUS EFIAPI Unsupported() {
+  return EFI_UNSUPPORTED;
+}
 
 } // namespace
 
@@ -69,8 +71,8 @@ EFI_STATUS EFIAPI Fv2Volume::GetNextFile(const EFI_FIRMWARE_VOLUME2_PROTOCOL *Th
 }
 
 EFI_STATUS EFIAPI Fv2Volume::ReadFile(const EFI_FIRMWARE_VOLUME2_PROTOCOL *This,
-                                      const EFI_GUID *NameGuid, VOID **Buffer,
-                                      UINTN *BufferSize, EFI_FV_FILETYPE *FoundType,
+                                      const EFI_GUID *NameGuid, VOID **Buffer, UINTN *BufferSize,
+                                      EFI_FV_FILETYPE *FoundType,
                                       EFI_FV_FILE_ATTRIBUTES *FileAttributes,
                                       UINT32 *AuthenticationStatus) {
   if (This == nullptr || NameGuid == nullptr || BufferSize == nullptr || FoundType == nullptr ||

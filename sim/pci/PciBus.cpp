@@ -2,10 +2,10 @@
 // most during PCI enumeration (after the TCG core armed the option-ROM
 // measurement), those marked "before_hook" earlier; the compatibility module's
 // Legacy BIOS protocol answers CheckPciRom per device.
+#include "Uefi/DevicePath.h"
 #include "sim/board/Board.h"
 #include "sim/board/Components.h"
 #include "sim/core/Errors.h"
-#include "Uefi/DevicePath.h"
 #include "sim/pci/LegacyBios.h"
 #include "sim/pci/PciIoDevice.h"
 #include "sim/report/Report.h"
@@ -67,7 +67,9 @@ public:
       char line[160];
       std::snprintf(line, sizeof(line), "%02X:%02X.%X %-12s PFA 0x%04X, %s%s", c.Bus, c.Device,
                     c.Function, c.Name.c_str(), d->Pfa(),
-                    !c.Rom.empty() ? "ROM image in PCI I/O" : !c.LegacyRom.empty() ? "legacy ROM" : "no ROM",
+                    !c.Rom.empty()         ? "ROM image in PCI I/O"
+                    : !c.LegacyRom.empty() ? "legacy ROM"
+                                           : "no ROM",
                     c.BeforeHook ? ", enumerated before the hooks" : "");
       section.Lines.push_back(line);
     }
@@ -76,8 +78,8 @@ public:
 private:
   // PciRoot(0)/Pci(device, function)
   static std::vector<uint8_t> DevicePath(const pci::PciFunctionConfig &c) {
-    return {0x02, 0x01, 12, 0, 0xD0, 0x41, 0x03, 0x0A, 0, 0, 0, 0, // ACPI PNP0A03
-            0x01, 0x01, 6,  0, c.Function, c.Device,                 // PCI
+    return {0x02, 0x01, 12, 0, 0xD0,       0x41,     0x03, 0x0A, 0, 0, 0, 0, // ACPI PNP0A03
+            0x01, 0x01, 6,  0, c.Function, c.Device,                         // PCI
             0x7F, 0xFF, 4,  0};
   }
 
@@ -119,6 +121,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Component> MakePciBus() { return std::make_unique<PciBus>(); }
+std::unique_ptr<Component> MakePciBus() {
+  return std::make_unique<PciBus>();
+}
 
 } // namespace sim

@@ -5,8 +5,12 @@
 
 namespace sim::pci {
 namespace {
-EFI_STATUS EFIAPI Unsupported() { return EFI_UNSUPPORTED; }
-template <class F> F Stub() { return reinterpret_cast<F>(Unsupported); }
+EFI_STATUS EFIAPI Unsupported() {
+  return EFI_UNSUPPORTED;
+}
+template <class F> F Stub() {
+  return reinterpret_cast<F>(Unsupported);
+}
 } // namespace
 
 PciIoDevice::PciIoDevice(PciFunctionConfig config) : protocol_{}, config_(std::move(config)) {
@@ -30,8 +34,8 @@ PciIoDevice::PciIoDevice(PciFunctionConfig config) : protocol_{}, config_(std::m
   protocol_.RomImage = config_.Rom.empty() ? nullptr : config_.Rom.data();
 }
 
-EFI_STATUS EFIAPI PciIoDevice::GetLocation(EFI_PCI_IO_PROTOCOL *This, UINTN *Segment,
-                                           UINTN *Bus, UINTN *Device, UINTN *Function) {
+EFI_STATUS EFIAPI PciIoDevice::GetLocation(EFI_PCI_IO_PROTOCOL *This, UINTN *Segment, UINTN *Bus,
+                                           UINTN *Device, UINTN *Function) {
   auto &self = *reinterpret_cast<PciIoDevice *>(This);
   if (Segment == nullptr || Bus == nullptr || Device == nullptr || Function == nullptr)
     return EFI_INVALID_PARAMETER;
@@ -44,8 +48,8 @@ EFI_STATUS EFIAPI PciIoDevice::GetLocation(EFI_PCI_IO_PROTOCOL *This, UINTN *Seg
   return EFI_SUCCESS;
 }
 
-std::vector<uint8_t> MakeOptionRom(uint16_t vendor, uint16_t device, uint8_t codeType,
-                                   size_t size, uint8_t fill) {
+std::vector<uint8_t> MakeOptionRom(uint16_t vendor, uint16_t device, uint8_t codeType, size_t size,
+                                   uint8_t fill) {
   size = (size + 511) / 512 * 512;
   if (size < 512)
     size = 512;

@@ -12,11 +12,11 @@ namespace sim::pci {
 struct PciFunctionConfig {
   std::string Name;
   uint8_t Bus = 0, Device = 0, Function = 0;
-  std::vector<uint8_t> Rom;        // what the bus driver offers in RomImage
-  std::vector<uint8_t> LegacyRom;  // what the Legacy BIOS CheckPciRom reports
-  uint64_t LegacyFlags = 0;        // CheckPciRom flags for this device
-  bool BeforeHook = false;         // enumerated before the TCG core calls the hooks
-  bool LocationFails = false;      // GetLocation answers EFI_DEVICE_ERROR
+  std::vector<uint8_t> Rom;       // what the bus driver offers in RomImage
+  std::vector<uint8_t> LegacyRom; // what the Legacy BIOS CheckPciRom reports
+  uint64_t LegacyFlags = 0;       // CheckPciRom flags for this device
+  bool BeforeHook = false;        // enumerated before the TCG core calls the hooks
+  bool LocationFails = false;     // GetLocation answers EFI_DEVICE_ERROR
 };
 
 class PciIoDevice {
@@ -42,7 +42,7 @@ private:
 // A standard option ROM image: 55 AA, size in 512-byte units, a PCIR data
 // structure for the vendor/device, the payload, and a checksum byte making
 // the image sum to zero.
-std::vector<uint8_t> MakeOptionRom(uint16_t vendor, uint16_t device, uint8_t codeType,
-                                   size_t size, uint8_t fill);
+std::vector<uint8_t> MakeOptionRom(uint16_t vendor, uint16_t device, uint8_t codeType, size_t size,
+                                   uint8_t fill);
 
 } // namespace sim::pci

@@ -1,6 +1,7 @@
 // Platform components around the measurements: PlatformTableProtocol with its
 // table, the earlier phase's WakeInfoHob, TpmDeviceProtocol, and the three
 // measurement override protocols.
+#include "sim/platform/MeasurePlatform.h"
 #include "Platform/MeasureOverrideProtocols.h"
 #include "Platform/PlatformTableProtocol.h"
 #include "Platform/TpmDeviceProtocol.h"
@@ -9,7 +10,6 @@
 #include "sim/board/Components.h"
 #include "sim/core/HobBuilder.h"
 #include "sim/memory/MemoryMap.h"
-#include "sim/platform/MeasurePlatform.h"
 #include "sim/report/Report.h"
 
 #include <cstdio>
@@ -38,7 +38,9 @@ const OverrideKind kOverrides[] = {
 
 } // namespace
 
-MeasurePlatform::MeasurePlatform() { gCurrent = this; }
+MeasurePlatform::MeasurePlatform() {
+  gCurrent = this;
+}
 MeasurePlatform::~MeasurePlatform() {
   if (gCurrent == this)
     gCurrent = nullptr;
@@ -58,8 +60,8 @@ void MeasurePlatform::Configure(ConfigSection &s) {
       if (name == kOverrides[i].Name)
         overrides_[i] = known = true;
     if (!known)
-      s.Fail("overrides", "unknown override \"" + name +
-                              "\" (microcode, option_rom, ready_to_boot)");
+      s.Fail("overrides",
+             "unknown override \"" + name + "\" (microcode, option_rom, ready_to_boot)");
   }
   overrideStatus_ = s.Status("override_status", EFI_SUCCESS);
 }
@@ -135,6 +137,8 @@ void MeasurePlatform::Report(Board &, BootReport &report) {
                               std::to_string(overrideCalls_[i]) + " time(s)");
 }
 
-std::unique_ptr<Component> MakeMeasurePlatform() { return std::make_unique<MeasurePlatform>(); }
+std::unique_ptr<Component> MakeMeasurePlatform() {
+  return std::make_unique<MeasurePlatform>();
+}
 
 } // namespace sim

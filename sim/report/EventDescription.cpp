@@ -213,5 +213,4 @@ std::string DescribeEvent(uint32_t type, std::span<const uint8_t> d) {
          (d.size() > 32 ? "..." : "");
 }
 
-
 } // namespace sim::report

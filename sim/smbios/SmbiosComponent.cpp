@@ -37,8 +37,7 @@ public:
       return;
     }
     char line[160];
-    std::snprintf(line, sizeof(line),
-                  "entry point at 0x%llX, %u structures, %u bytes at 0x%X",
+    std::snprintf(line, sizeof(line), "entry point at 0x%llX, %u structures, %u bytes at 0x%X",
                   static_cast<unsigned long long>(entryPoint_), count_, length_, tableAddress_);
     section.Lines.push_back(line);
     section.Data["entry_point"] = entryPoint_;
@@ -73,6 +72,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<Component> MakeSmbios() { return std::make_unique<Smbios>(); }
+std::unique_ptr<Component> MakeSmbios() {
+  return std::make_unique<Smbios>();
+}
 
 } // namespace sim

@@ -45,12 +45,12 @@ uint8_t Checksum(const uint8_t *p, size_t n) {
 SmbiosTable BuildStructureTable(const SmbiosInfo &info) {
   SmbiosTable t;
   auto bios = Header(0, 0x18, 0x0000);
-  bios[4] = 1;      // vendor
-  bios[5] = 2;      // version
-  bios[6] = 0x00;   // starting segment E000
+  bios[4] = 1;    // vendor
+  bios[5] = 2;    // version
+  bios[6] = 0x00; // starting segment E000
   bios[7] = 0xE0;
-  bios[8] = 3;      // release date
-  bios[9] = 0xFF;   // ROM size 16 MiB
+  bios[8] = 3;       // release date
+  bios[9] = 0xFF;    // ROM size 16 MiB
   bios[0x0A] = 0x80; // characteristics: UEFI-era defaults
   bios[0x13] = 0x0C; // extension byte 2: UEFI supported
   AddStructure(t, bios, {info.Vendor, info.BiosVersion, info.BiosDate});

@@ -21,9 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const EFI_PHYSICAL_ADDRESS base = PointerToPhysical(volume.data());
   EFI_PHYSICAL_ADDRESS file = 0;
   UINT64 fileSize = 0;
-  EFI_STATUS status = TpmPlatform::FindFlashFile(base, volume.size(),
-                                                 &TpmPlatform::gMicrocodeFileGuid, &file,
-                                                 &fileSize);
+  EFI_STATUS status = TpmPlatform::FindFlashFile(
+      base, volume.size(), &TpmPlatform::gMicrocodeFileGuid, &file, &fileSize);
   if (!EFI_ERROR(status)) {
     if (file < base + 24 || file - base > volume.size() || fileSize > volume.size() - (file - base))
       std::abort();

@@ -69,7 +69,8 @@ TEST(FlashScan, FindsTheMicrocodeFileAmongBuiltFiles) {
   ASSERT_EQ(s.Status, EFI_SUCCESS);
   // Files at 0x48, 0x78 (0x48 + 0x2B aligned up), 0x98: the data follows the header.
   EXPECT_EQ(s.Offset, 0x98u + 24);
-  EXPECT_EQ(s.Size, 0x100Cu) << "a file of Size 0x1024 is measured as the 0x100C bytes after its header";
+  EXPECT_EQ(s.Size, 0x100Cu)
+      << "a file of Size 0x1024 is measured as the 0x100C bytes after its header";
 }
 
 TEST(FlashScan, OddSizedFileIsFollowedAtTheNextAlignedOffset) {
