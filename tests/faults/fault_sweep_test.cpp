@@ -63,6 +63,7 @@ struct PathRun {
   std::string Detail;
   std::vector<std::string> Errors;
   std::map<std::string, uint64_t, std::less<>> Counts;
+  std::map<std::string, uint64_t, std::less<>> CountsAfterBody;
   std::vector<sim::VariableStore::Write> Writes;
   size_t LiveBlocks = 0; // pool blocks the path allocated and kept
   std::map<std::string, std::vector<uint8_t>> NextBootVariables;
@@ -83,6 +84,12 @@ struct Path {
   // The status the path must return with `point` failing, when the driver's
   // behaviour fixes it; nullopt: the clean run's status.
   std::function<std::optional<EFI_STATUS>(const Point &, EFI_STATUS)> Expected;
+  // The boot goes on to this phase (the path's events run there); empty: it
+  // stops after Phase.
+  const char *EndPhase = "";
+  // Services the board itself calls in those later phases (installing the
+  // devices' protocols): only the path's own calls of them are injected.
+  std::set<std::string> BoardCalls = {};
 };
 
 EFI_STATUS StartTpmPlatform(sim::Board &b) {
@@ -163,6 +170,26 @@ std::vector<Path> TpmPlatformPaths() {
        kTpmVariables,
        {},
        [](const Point &p, EFI_STATUS) { return FailsWith(p, "CreateEventEx", EFI_DEVICE_ERROR); }},
+      {"MicrocodeHook",
+       "load-tpm-platform",
+       [](sim::Board &b) { StartTpmPlatform(b); },
+       [](sim::Board &b) { return Hooks(b)->MicrocodeHook(); },
+       kTpmVariables,
+       {},
+       [](const Point &p, EFI_STATUS) {
+         // A failed allocation is the one failure the hook reports as its own.
+         return FailsWith(p, "AllocatePool", EFI_OUT_OF_RESOURCES);
+       }},
+      {"OptionRomHook and PCI enumeration",
+       "load-tpm-platform",
+       [](sim::Board &b) { StartTpmPlatform(b); },
+       [](sim::Board &b) { return Hooks(b)->OptionRomHook(); },
+       kTpmVariables,
+       {},
+       // The registration's results are not checked: always EFI_SUCCESS.
+       [](const Point &, EFI_STATUS) { return std::optional<EFI_STATUS>(EFI_SUCCESS); },
+       "pci-enumeration",
+       {"InstallProtocolInterface"}},
   };
 }
 
@@ -192,8 +219,10 @@ public:
           b.Faults().FailNth(point->Key, point->Call, FailureStatus(point->Key));
         run.Reached = armed ? true : run.Reached;
         EFI_STATUS status = path_.Body(b);
-        if (armed)
+        if (armed) {
           run.Status = status;
+          run.CountsAfterBody = b.Faults().CallCounts();
+        }
       });
       sim::BootResult result = board.Boot();
       run.Outcome = result.Outcome;
@@ -226,9 +255,13 @@ public:
 
   // The injection points of a clean run: each call counted under a variable
   // name is one point under that name; other services count per call.
-  static std::vector<Point> Points(const PathRun &clean) {
+  std::vector<Point> Points(const PathRun &clean) const {
     std::vector<Point> points;
-    for (const auto &[key, count] : clean.Counts) {
+    for (auto [key, count] : clean.Counts) {
+      if (path_.BoardCalls.count(key)) {
+        auto body = clean.CountsAfterBody.find(key);
+        count = body == clean.CountsAfterBody.end() ? 0 : body->second;
+      }
       bool detailed = key.find(':') != std::string::npos;
       bool hasDetails = false;
       uint64_t detailSum = 0;
@@ -304,9 +337,10 @@ private:
     board["drivers"]["tpm_platform"]["load"] = false;
     board["drivers"]["button_smm"]["load"] = false;
     json phases = json::array();
+    const std::string_view end = *path_.EndPhase ? path_.EndPhase : path_.Phase;
     for (const auto &p : sim::BootPhases()) {
       phases.push_back(std::string(p.Name));
-      if (p.Name == path_.Phase)
+      if (p.Name == end)
         break;
     }
     board["boot"]["phases"] = phases;
@@ -321,6 +355,10 @@ private:
                       {"guid", "707C9176-A4C1-4E27-851D-1C37B7CA73C8"},
                       {"size", 7},
                       {"set", {{"1", 1}}}}});
+    // Devices found after the option-ROM hook ran, one of each ROM kind.
+    board["pci"]["devices"] = json::array({{{"name", "nic"}, {"bus", 2}, {"rom", "efi"}},
+                                           {{"name", "vga"}, {"device", 2}, {"rom", "legacy"}},
+                                           {{"name", "raid"}, {"bus", 3}, {"rom", "unsigned"}}});
     return sim::BoardConfig::FromText(board.dump(), "fault-sweep.json");
   }
 
@@ -347,7 +385,7 @@ void Sweep(const std::vector<Path> &paths) {
     if (auto expected = path.Expected({"(none)", 0}, *clean.Status))
       EXPECT_EQ(*clean.Status, *expected) << "clean run";
 
-    const std::vector<Point> points = FaultSweep::Points(clean);
+    const std::vector<Point> points = sweep.Points(clean);
     std::ostringstream summary;
     summary << "[fault-sweep] " << path.Name << ": " << points.size()
             << " injection points (clean: " << Outcome(clean) << ")\n";
