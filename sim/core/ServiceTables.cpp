@@ -4,6 +4,7 @@
 #include "sim/core/Crc32.h"
 #include "sim/core/Errors.h"
 #include "sim/core/Events.h"
+#include "sim/core/Guid.h"
 #include "sim/core/HandleDatabase.h"
 #include "sim/core/Pool.h"
 #include "sim/core/SystemTables.h"
@@ -188,7 +189,8 @@ EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE type, const EFI_GUID
 }
 
 EFI_STATUS EFIAPI LocateProtocol(const EFI_GUID *protocol, VOID *registration, VOID **interface) {
-  SIM_FAULT("LocateProtocol");
+  // Also counted per protocol, so a sweep can tell the lookups apart.
+  SIM_FAULT("LocateProtocol", protocol ? GuidName(*protocol) : std::string());
   return B().Handles().LocateProtocol(protocol, registration, interface);
 }
 

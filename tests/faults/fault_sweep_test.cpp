@@ -7,6 +7,7 @@
 // variables and its named "Setup" bytes, give the outcome the failure calls
 // for, and leave nothing a later boot would misread: the next clean boot ends
 // with the driver's variables exactly as after two clean boots.
+#include "Framework/BootScriptSave.h"
 #include "Platform/PlatformHooksProtocol.h"
 #include "Platform/SetupData.h"
 #include "Uefi/UefiSpec.h"
@@ -14,10 +15,14 @@
 #include "sim/board/DriverEntries.h"
 #include "sim/core/Errors.h"
 #include "sim/core/Events.h"
+#include "sim/core/Guid.h"
 #include "sim/core/HandleDatabase.h"
 #include "sim/core/Pool.h"
 #include "sim/core/Status.h"
 #include "sim/core/Text.h"
+#include "sim/devices/EmbeddedController.h"
+#include "sim/smm/OsCommandBuffer.h"
+#include "sim/smm/SmmComponent.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +41,8 @@ using sim::json;
 
 constexpr EFI_GUID kTpmPlatformFile = {
     0x2F1A0E4B, 0x6C3D, 0x4A57, {0x9E, 0x21, 0x5B, 0x7D, 0x30, 0x44, 0xC1, 0x8A}};
+constexpr EFI_GUID kButtonSmmFile = {
+    0x7D4C9B12, 0x3E5F, 0x4B68, {0xA1, 0x0C, 0x62, 0x93, 0xE8, 0x5D, 0x17, 0x4F}};
 
 // One injection point: the n-th call counted under Key.
 struct Point {
@@ -190,6 +197,132 @@ std::vector<Path> TpmPlatformPaths() {
        [](const Point &, EFI_STATUS) { return std::optional<EFI_STATUS>(EFI_SUCCESS); },
        "pci-enumeration",
        {"InstallProtocolInterface"}},
+  };
+}
+
+EFI_STATUS StartButtonSmm(sim::Board &b) {
+  return b.StartImage({"ButtonSmm", ButtonSmmEntry, kButtonSmmFile}).Status;
+}
+
+sim::SmmComponent &Smm(sim::Board &b) {
+  auto *smm = b.Find<sim::SmmComponent>();
+  if (smm == nullptr)
+    throw sim::SimulationError("the board has no SMM component");
+  return *smm;
+}
+
+// An 0xE3 request; the path's "status" is the result code at offset 4.
+EFI_STATUS Command(sim::Board &b, uint32_t command, const std::vector<std::u16string> &strings,
+                   uint32_t argument = 0, uint32_t rate = 0, uint32_t delay = 0) {
+  sim::OsCommandBuffer os = Smm(b).Os();
+  const uint32_t status = os.Read32(0);
+  os.Clear();
+  os.Write32(0, status);
+  os.Write32(4, command);
+  os.Write32(8, argument);
+  os.Write32(12, rate);
+  os.Write32(16, delay);
+  os.WriteStrings(strings);
+  os.RaiseSoftwareSmi(0xE3);
+  if ((os.Read32(0) & 0x80) == 0)
+    throw sim::SimulationError("SMI 0xE3 did not set the handled bit");
+  return os.Read32(4);
+}
+
+constexpr EFI_STATUS kPasswordRefused = 6;
+
+// The SMM runtime table's GetVariable reaches the board's variable service,
+// so one read counts under both keys.
+bool ReadsSetup(const Point &p) {
+  return p.Key == "SmmRuntime.GetVariable" || p.Key == "GetVariable:Setup";
+}
+
+std::vector<Path> ButtonSmmPaths() {
+  auto started = [](sim::Board &b) { StartButtonSmm(b); };
+  // Every failing platform call of the two instances ends the start-up with
+  // its status, except the boot-script lookup (the writes go unrecorded).
+  auto startup = [](const Point &p, EFI_STATUS clean) -> std::optional<EFI_STATUS> {
+    if (p.Call == 0 || p.Key.rfind("BootScript.", 0) == 0 || p.Key == "FreePool" ||
+        p.Key == "LocateProtocol:" + sim::GuidName(gEfiBootScriptSaveProtocolGuid))
+      return clean;
+    return FailureStatus(p.Key);
+  };
+  return {
+      {"ButtonSmm start-up (boot-service and SMRAM instances)",
+       "load-button-smm",
+       nullptr,
+       StartButtonSmm,
+       {},
+       {},
+       startup},
+      {"SMI 0xE3 GetButtonInfo",
+       "load-button-smm",
+       started,
+       [](sim::Board &b) { return Command(b, 0, {u"VolumeUpButton"}); },
+       {},
+       {},
+       [](const Point &, EFI_STATUS) { return std::optional<EFI_STATUS>(0); }},
+      {"SMI 0xE3 SetButton",
+       "load-button-smm",
+       started,
+       [](sim::Board &b) {
+         return Command(b, 1, {u"VolumeUpButton", u"E030", u""}, 0, 1, 2);
+       },
+       {},
+       {},
+       [](const Point &p, EFI_STATUS clean) -> std::optional<EFI_STATUS> {
+         // An unreadable "Setup" demands the password, and without a
+         // password service every password is refused.
+         if (ReadsSetup(p))
+           return kPasswordRefused;
+         return clean;
+       }},
+      {"SMI 0xE3 EnableButton, RestoreButton, SetButtonActionMode",
+       "load-button-smm",
+       started,
+       [](sim::Board &b) {
+         EFI_STATUS a = Command(b, 2, {u"BrightnessUpButton", u""}, 0);
+         EFI_STATUS r = Command(b, 3, {u"BrightnessUpButton", u""});
+         EFI_STATUS m = Command(b, 4, {u"VolumeMuteButton"}, 1);
+         return a | r << 8 | m << 16;
+       },
+       {},
+       {},
+       [](const Point &p, EFI_STATUS clean) -> std::optional<EFI_STATUS> {
+         // Commands 2 and 3 read "Setup" once each; command 4 never asks.
+         if (ReadsSetup(p))
+           return clean | kPasswordRefused << (8 * (p.Call - 1));
+         return clean;
+       }},
+      {"SMI 0xE0 brightness set and get",
+       "load-button-smm",
+       started,
+       [](sim::Board &b) {
+         sim::OsCommandBuffer os = Smm(b).Os();
+         os.Write32(4, 40);
+         os.Write32(8, 1);
+         os.RaiseSoftwareSmi(0xE0);
+         os.Write32(8, 0);
+         os.RaiseSoftwareSmi(0xE0);
+         return EFI_STATUS(os.Read32(4));
+       },
+       {},
+       {},
+       [](const Point &, EFI_STATUS clean) { return std::optional<EFI_STATUS>(clean); }},
+      {"GPI 6 button events (volume up, brightness up, volume mute)",
+       "load-button-smm",
+       started,
+       [](sim::Board &b) {
+         auto &ec = Smm(b).Ec();
+         for (uint8_t mask : {0x01, 0x04, 0x20}) {
+           ec.Press(mask);
+           ec.Release(mask);
+         }
+         return EFI_STATUS(ec.KeyboardStream().size());
+       },
+       {},
+       {},
+       [](const Point &, EFI_STATUS clean) { return std::optional<EFI_STATUS>(clean); }},
   };
 }
 
@@ -368,7 +501,12 @@ private:
 std::string Outcome(const PathRun &run) {
   if (run.Outcome != sim::BootOutcome::Completed)
     return sim::OutcomeName(run.Outcome);
-  return run.Status ? sim::StatusText(*run.Status) : "no status";
+  if (!run.Status)
+    return "no status";
+  // The SMI paths report result codes and counts, not EFI statuses.
+  if (*run.Status != 0 && *run.Status < 0x10000)
+    return "result " + std::to_string(*run.Status);
+  return sim::StatusText(*run.Status);
 }
 
 void Sweep(const std::vector<Path> &paths) {
@@ -409,6 +547,10 @@ void Sweep(const std::vector<Path> &paths) {
 
 TEST(FaultSweep, TpmPlatformDxeStartUpAndHooks) {
   Sweep(TpmPlatformPaths());
+}
+
+TEST(FaultSweep, ButtonSmmStartUpAndSmis) {
+  Sweep(ButtonSmmPaths());
 }
 
 } // namespace
