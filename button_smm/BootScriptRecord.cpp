@@ -21,6 +21,11 @@ template <typename... Operands>
 VOID Record(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *Held, UINT16 OpCode, Operands... Args) {
   if (Held == nullptr)
     return;
+  // Without the reference the form is unknown: calling the Framework Write
+  // through the PI signature would record garbage, so the write goes unrecorded.
+  if (gReferenceBootScript == nullptr && !UsesFrameworkForm(Held) &&
+      gReferenceBootScript == nullptr)
+    return;
   if (UsesFrameworkForm(Held)) {
     Held->Write(Held, EFI_ACPI_S3_RESUME_SCRIPT_TABLE, OpCode, Args...);
   } else {
