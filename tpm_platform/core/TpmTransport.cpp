@@ -13,6 +13,7 @@ constexpr UINT32 TPM_CAP_PROPERTY = 5;
 constexpr UINT32 TPM_CAP_FLAG_PERMANENT = 0x108;
 constexpr UINT32 TPM_CAP_FLAG_VOLATILE = 0x109;
 constexpr UINT32 TPM_CAP_PROP_OWNER = 0x111;
+constexpr UINT32 TPM_FAIL = 0x09;
 constexpr UINT32 TPM_SIZE = 0x17;
 
 constexpr UINT32 kCapabilityRequestSize = 22;
@@ -60,10 +61,10 @@ void FrameCapabilityRequest(UINT8 *Request, UINT32 CapArea, UINT32 SubCap) {
 
 // The response buffers start zeroed for every request, so a transport that
 // fails without answering leaves zeros, not the previous answer.
-void Transmit(EFI_TCG_PROTOCOL *Tcg, UINT8 *Request, UINT32 RequestSize, UINT8 *Response,
-              UINT32 ResponseSize) {
+EFI_STATUS Transmit(EFI_TCG_PROTOCOL *Tcg, UINT8 *Request, UINT32 RequestSize, UINT8 *Response,
+                    UINT32 ResponseSize) {
   FillBytes(Response, ResponseSize, 0);
-  (void)Tcg->PassThroughToTpm(Tcg, RequestSize, Request, ResponseSize, Response);
+  return Tcg->PassThroughToTpm(Tcg, RequestSize, Request, ResponseSize, Response);
 }
 
 constinit UINT8 gCommandRequest[kTpmCommandBufferSize] = {};
@@ -81,7 +82,10 @@ UINT32 TpmSendCommand(EFI_TCG_PROTOCOL *Tcg, UINT32 Ordinal, UINT32 ParameterLen
   const UINT32 requestSize = ParameterLength + kTpmRequestHeaderSize;
   FrameHeader(gCommandRequest, requestSize, Ordinal);
   CopyBytes(gCommandRequest + kTpmRequestHeaderSize, Parameters, ParameterLength);
-  Transmit(Tcg, gCommandRequest, requestSize, gCommandResponse, sizeof(gCommandResponse));
+  // A request that never reached the TPM is not reported as TPM_SUCCESS.
+  if (EFI_ERROR(
+          Transmit(Tcg, gCommandRequest, requestSize, gCommandResponse, sizeof(gCommandResponse))))
+    return TPM_FAIL << 24;
   return ReturnCodeLittleEndian(gCommandResponse);
 }
 
@@ -95,7 +99,7 @@ VOID TpmReadPermanentFlags(EFI_TCG_PROTOCOL *Tcg, TpmPermanentFlagsRecord *Recor
     FillBytes(Record, sizeof(*Record), 0);
     UINT8 request[kVendorStateRequestSize];
     FrameHeader(request, sizeof(request), TPM_ORD_VendorTpmState);
-    Transmit(Tcg, request, sizeof(request), response, kFlagsResponseSize);
+    (void)Transmit(Tcg, request, sizeof(request), response, kFlagsResponseSize);
     if (ReturnCodeLittleEndian(response) != 0) {
       CopyBytes(Record->ReturnCode, response + kResponseReturnCode, sizeof(Record->ReturnCode));
       return;
@@ -107,14 +111,14 @@ VOID TpmReadPermanentFlags(EFI_TCG_PROTOCOL *Tcg, TpmPermanentFlagsRecord *Recor
   }
   UINT8 request[kCapabilityRequestSize];
   FrameCapabilityRequest(request, TPM_CAP_FLAG, TPM_CAP_FLAG_PERMANENT);
-  Transmit(Tcg, request, sizeof(request), response, kFlagsResponseSize);
+  (void)Transmit(Tcg, request, sizeof(request), response, kFlagsResponseSize);
   CopyBytes(Record, response, sizeof(*Record));
 }
 
 VOID TpmReadVolatileFlags(EFI_TCG_PROTOCOL *Tcg, TpmVolatileFlagsRecord *Record) {
   UINT8 request[kCapabilityRequestSize];
   FrameCapabilityRequest(request, TPM_CAP_FLAG, TPM_CAP_FLAG_VOLATILE);
-  Transmit(Tcg, request, sizeof(request), gVolatileResponse, kFlagsResponseSize);
+  (void)Transmit(Tcg, request, sizeof(request), gVolatileResponse, kFlagsResponseSize);
   CopyBytes(Record, gVolatileResponse, sizeof(*Record));
 }
 
@@ -123,12 +127,12 @@ UINT8 TpmReadOwned(EFI_TCG_PROTOCOL *Tcg) {
   if (TpmVendorId() == kTpmVendorWithStateOrdinal) {
     UINT8 request[kVendorStateRequestSize];
     FrameHeader(request, sizeof(request), TPM_ORD_VendorTpmState);
-    Transmit(Tcg, request, sizeof(request), response, kOwnerResponseSize);
+    (void)Transmit(Tcg, request, sizeof(request), response, kOwnerResponseSize);
     return ReturnCodeLittleEndian(response) == 0 ? response[kVendorOwned] : 0;
   }
   UINT8 request[kCapabilityRequestSize];
   FrameCapabilityRequest(request, TPM_CAP_PROPERTY, TPM_CAP_PROP_OWNER);
-  Transmit(Tcg, request, sizeof(request), response, kOwnerResponseSize);
+  (void)Transmit(Tcg, request, sizeof(request), response, kOwnerResponseSize);
   return response[kResponseCapabilityData];
 }
 

@@ -57,7 +57,8 @@ constexpr UINT32 kTpmRequestHeaderSize = 10;
 // Frames a TPM 1.2 request and sends it. Returns the response's returnCode
 // bytes loaded as one little-endian value (first wire byte least significant);
 // 0 is TPM_SUCCESS. A parameter block that does not fit the request buffer is
-// not sent and gives TPM_SIZE in the same byte order.
+// not sent and gives TPM_SIZE, a failing PassThroughToTpm gives TPM_FAIL, both
+// in the same byte order.
 UINT32 TpmSendCommand(EFI_TCG_PROTOCOL *Tcg, UINT32 Ordinal, UINT32 ParameterLength,
                       const UINT8 *Parameters);
 
