@@ -32,12 +32,11 @@ TEST(Hooks, TableHoldsTheSevenEntriesInSlotOrder) {
 
 TEST(Hooks, SyncTpmEnableHookReadsTheTpmAgainAndFixesOnlyByte602) {
   // The TPM is disabled after start-up (by someone else's physical presence).
-  const Bytes setup = SetupBytes({{32, 1}, {33, 1}, {34, 0}, {602, 1}});
+  const Bytes setup = SetupBytes({{32, 1}, {33, 1}, {34, 0}, {600, 0}, {602, 1}});
   TestBoard board({{"variables", {{"initial", {Variable("Setup", kSetupGuid, setup)}}}},
                    {"tcg_core", {{"calls", {"SyncTpmEnableHook", "GetPlatformOptions"}}}}});
-  board->Sequence().Attach("load-tpm-platform", "test", [&](sim::Board &) {
-    board.Tpm().Chip().SetEnabled(false);
-  });
+  board->Sequence().Attach("load-tpm-platform", "test",
+                           [&](sim::Board &) { board.Tpm().Chip().SetEnabled(false); });
   board->Boot();
   Bytes expect = setup;
   expect[602] = 0;
@@ -63,9 +62,9 @@ TEST(Hooks, SyncTpmEnableHookWithoutTcgProtocolReportsTheLookup) {
 }
 
 TEST(Hooks, TcgCoreCallsInTheConfiguredOrderAndPhase) {
-  TestBoard board({{"tpm", {{"present", false}}},
-                   {"tcg_core",
-                    {{"calls", {"GetPlatformOptions", "SyncTpmEnableHook@board-protocols"}}}}});
+  TestBoard board(
+      {{"tpm", {{"present", false}}},
+       {"tcg_core", {{"calls", {"GetPlatformOptions", "SyncTpmEnableHook@board-protocols"}}}}});
   board->Boot();
   const auto &results = board.TcgCore().Results();
   ASSERT_EQ(results.size(), 2u);

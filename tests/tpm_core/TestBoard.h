@@ -67,8 +67,8 @@ public:
     json document = json::parse(sim::kReferenceBoardJson);
     document.merge_patch(BasePatch());
     document.merge_patch(patch);
-    board_ = std::make_unique<sim::Board>(sim::BoardConfig::FromText(document.dump(), "test"),
-                                          dir_);
+    board_ =
+        std::make_unique<sim::Board>(sim::BoardConfig::FromText(document.dump(), "test"), dir_);
   }
   ~TestBoard() {
     board_.reset();

@@ -9,11 +9,17 @@ namespace TpmPlatform {
 VOID DeleteLastBootFailed() {
   UINT8 data[kLastBootFailedReadSize] = {};
   UINTN size = sizeof(data);
-  if (EFI_ERROR(gRT->GetVariable(kLastBootFailedVariableName, &gLastBootFailedVariableGuid, nullptr,
-                                 &size, data)))
+  UINT32 attributes = 0;
+  if (EFI_ERROR(gRT->GetVariable(kLastBootFailedVariableName, &gLastBootFailedVariableGuid,
+                                 &attributes, &size, data)))
     return;
-  (void)gRT->SetVariable(kLastBootFailedVariableName, &gLastBootFailedVariableGuid,
-                         EFI_VARIABLE_NON_VOLATILE, 0, nullptr);
+  if (!EFI_ERROR(gRT->SetVariable(kLastBootFailedVariableName, &gLastBootFailedVariableGuid,
+                                  EFI_VARIABLE_NON_VOLATILE, 0, nullptr)))
+    return;
+  // A store that refuses a rewrite with attributes other than the variable's
+  // keeps it after the call above; its own attributes delete it there too.
+  (void)gRT->SetVariable(kLastBootFailedVariableName, &gLastBootFailedVariableGuid, attributes, 0,
+                         nullptr);
 }
 
 } // namespace TpmPlatform
