@@ -9,6 +9,9 @@ using Factory = std::unique_ptr<Component> (*)();
 
 const Factory kComponents[] = {
     MakeDriverLoader,
+    MakeTpm, // TPM_Startup comes first in the earlier boot phase
+    MakeTpmPlatformState,
+    MakeTcgCore,
     MakeFirmwareVolumes,
     MakeSmbios,
     MakeMeasurePlatform,

@@ -1,0 +1,133 @@
+#include "sim/tcg/TcgCore.h"
+#include "sim/board/Board.h"
+#include "sim/board/Components.h"
+#include "sim/core/Errors.h"
+#include "sim/core/Guid.h"
+#include "sim/core/HandleDatabase.h"
+#include "sim/core/Text.h"
+#include "support/Format.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+constexpr const char *kDefaultPhase = "tcg-core";
+// Slots whose subsystems are in place; the others join as they land.
+const std::vector<std::string> kDefaultCalls = {"SyncTpmEnableHook", "GetPlatformOptions"};
+
+} // namespace
+
+size_t TcgCoreComponent::SlotOf(std::string_view name) {
+  for (size_t i = 0; i < kPlatformHookNames.size(); ++i)
+    if (name == kPlatformHookNames[i])
+      return i;
+  throw SimulationError("unknown hook \"" + std::string(name) + "\"");
+}
+
+void TcgCoreComponent::Configure(ConfigSection &section) {
+  RegisterGuidName(gPlatformHooksProtocolGuid, "PlatformHooksProtocol");
+  calls_.clear();
+  for (const std::string &entry : section.Strings("calls", kDefaultCalls)) {
+    size_t at = entry.find('@');
+    std::string name = entry.substr(0, at);
+    std::string phase = at == std::string::npos ? kDefaultPhase : entry.substr(at + 1);
+    try {
+      calls_.push_back({SlotOf(name), phase});
+    } catch (const SimulationError &e) {
+      section.Fail("calls", e.what());
+    }
+  }
+}
+
+void TcgCoreComponent::AttachPhases(BootSequence &sequence) {
+  std::vector<std::string> phases;
+  for (const Call &call : calls_)
+    if (std::find(phases.begin(), phases.end(), call.Phase) == phases.end())
+      phases.push_back(call.Phase);
+  for (const std::string &phase : phases)
+    sequence.Attach(phase, "tcg_core", [this, phase](Board &board) {
+      for (const Call &call : calls_)
+        if (call.Phase == phase)
+          CallHook(board, call);
+    });
+}
+
+void TcgCoreComponent::PowerOn(Board &board) {
+  (void)board;
+  results_.clear();
+}
+
+void TcgCoreComponent::CallHook(Board &board, const Call &call) {
+  VOID *interface = nullptr;
+  Result result{call.Slot, call.Phase, false, EFI_NOT_FOUND, {}};
+  if (!EFI_ERROR(
+          board.Handles().LocateProtocol(&gPlatformHooksProtocolGuid, nullptr, &interface)) &&
+      interface != nullptr) {
+    result.Found = true;
+    auto *hooks = static_cast<PlatformHooksProtocol *>(interface);
+    // Recorded before the call: a hook may end the boot (a reset).
+    results_.push_back(result);
+    Result &done = results_.back();
+    if (call.Slot == 5) {
+      uint8_t options[kPlatformOptionsSize] = {0xEE, 0xEE, 0xEE, 0xEE};
+      done.Status = hooks->GetPlatformOptions(options);
+      done.Options.assign(options, options + sizeof options);
+    } else {
+      PLATFORM_HOOK slots[] = {hooks->MicrocodeHook,      hooks->OptionRomHook,
+                               hooks->SyncTpmEnableHook,  hooks->ProcessPpiRequestHook,
+                               hooks->ReadyToBootHook,    nullptr,
+                               hooks->ZeroPpiVariableHook};
+      done.Status = slots[call.Slot]();
+    }
+    return;
+  }
+  results_.push_back(result);
+}
+
+void TcgCoreComponent::Report(Board &board, BootReport &report) {
+  ReportSection &section = report.Section("hooks", "Hook table");
+  VOID *interface = nullptr;
+  bool installed = !EFI_ERROR(board.Handles().LocateProtocol(&gPlatformHooksProtocolGuid, nullptr,
+                                                             &interface)) &&
+                   interface != nullptr;
+  section.Data["installed"] = installed;
+  if (installed) {
+    std::vector<EFI_HANDLE> on = board.Handles().HandlesWith(gPlatformHooksProtocolGuid);
+    uint64_t number = on.empty() ? 0 : board.Handles().HandleNumber(on.front());
+    section.Lines.push_back("PlatformHooksProtocol installed on handle " + std::to_string(number));
+    auto *slots = static_cast<void **>(interface);
+    auto &table = section.Data["slots"];
+    for (size_t i = 0; i < kPlatformHookCount; ++i) {
+      table.push_back({{"slot", i}, {"name", kPlatformHookNames[i]}, {"set", slots[i] != nullptr}});
+      section.Lines.push_back("  slot " + std::to_string(i) + " " + kPlatformHookNames[i] +
+                              (slots[i] ? "" : " (empty)"));
+    }
+  } else {
+    section.Lines.push_back("PlatformHooksProtocol not installed");
+  }
+  auto &calls = section.Data["calls"];
+  calls = nlohmann::json::array();
+  for (const Result &r : results_) {
+    std::string status = r.Found ? StatusName(r.Status) : "hook table not installed";
+    nlohmann::json entry = {{"slot", r.Slot},
+                            {"hook", kPlatformHookNames[r.Slot]},
+                            {"phase", r.Phase},
+                            {"status", status}};
+    std::string line =
+        "called " + std::string(kPlatformHookNames[r.Slot]) + " at " + r.Phase + ": " + status;
+    if (!r.Options.empty()) {
+      entry["options"] = ToHex(r.Options);
+      line += ", options " + ToHex(r.Options);
+    }
+    calls.push_back(entry);
+    section.Lines.push_back(line);
+  }
+}
+
+std::unique_ptr<Component> MakeTcgCore() {
+  return std::make_unique<TcgCoreComponent>();
+}
+
+} // namespace sim
