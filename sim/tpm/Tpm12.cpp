@@ -7,6 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <unistd.h>
 
 namespace sim::tpm {
 
@@ -82,8 +87,59 @@ struct LibtpmsCallbacks {
   }
 };
 
+namespace {
+
+// Manufactured states are kept in a cache directory shared by the processes of
+// one machine (tests run one process each): PLATSIM_TPM_CACHE names it,
+// "none" turns the cache off; default: the temporary directory. The file name
+// carries the libtpms version; a file that does not parse is made anew.
+std::optional<std::filesystem::path> CacheFile(const std::string &name) {
+  const char *dir = std::getenv("PLATSIM_TPM_CACHE");
+  if (dir != nullptr && std::string(dir) == "none")
+    return std::nullopt;
+  std::error_code error;
+  std::filesystem::path base =
+      dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path(error);
+  if (error)
+    return std::nullopt;
+  char version[16];
+  std::snprintf(version, sizeof version, "%06X", TPMLIB_GetVersion());
+  return base / ("platsim-tpm12-" + std::string(version) + "-v1-" + name + ".nv");
+}
+
+NvState CachedState(const std::string &name, const std::function<NvState()> &make) {
+  auto file = CacheFile(name);
+  if (file) {
+    std::ifstream in(*file, std::ios::binary);
+    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in && !bytes.empty()) {
+      try {
+        return Tpm12::ParseNv(bytes, file->string());
+      } catch (const std::runtime_error &) {
+        // made anew below
+      }
+    }
+  }
+  NvState state = make();
+  if (file) {
+    // Written under a private name and renamed: readers never see half a file.
+    std::filesystem::path temporary = file->string() + "." + std::to_string(::getpid()) + ".tmp";
+    Bytes bytes = Tpm12(state).SerializeNv();
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    std::error_code error;
+    if (out)
+      std::filesystem::rename(temporary, *file, error);
+    std::filesystem::remove(temporary, error);
+  }
+  return state;
+}
+
+} // namespace
+
 const NvState &Tpm12::ManufacturedState() {
-  static const NvState state = [] {
+  static const NvState state = CachedState("manufactured", [] {
     Tpm12 chip(NvState{});
     chip.PowerOn(); // an empty NV makes libtpms lay out a blank chip
     if (uint32_t rc = chip.Startup(); rc != TPM_SUCCESS)
@@ -96,12 +152,12 @@ const NvState &Tpm12::ManufacturedState() {
       throw TpmError("TSC_PhysicalPresence", rc);
     chip.PowerOff();
     return chip.nv_;
-  }();
+  });
   return state;
 }
 
 const NvState &Tpm12::OwnedState() {
-  static const NvState state = [] {
+  static const NvState state = CachedState("owned", [] {
     Tpm12 chip(ManufacturedState());
     chip.PowerOn();
     if (uint32_t rc = chip.Startup(); rc != TPM_SUCCESS)
@@ -110,7 +166,7 @@ const NvState &Tpm12::OwnedState() {
       throw TpmError("TPM_TakeOwnership", rc);
     chip.PowerOff();
     return chip.nv_;
-  }();
+  });
   return state;
 }
 
