@@ -15,12 +15,11 @@ EFI_STATUS EFIAPI MeasureBootVariables() {
   UINTN OrderSize = 0;
   VOID *Order = nullptr;
   EFI_STATUS Status = MeasureBootVariable(Name, &gEfiGlobalVariableGuid, &OrderSize, &Order, Pcr);
-  if (Status == EFI_NOT_FOUND)
-    return EFI_SUCCESS;
   if (EFI_ERROR(Status)) {
+    // "BootOrder" may have been read before the measurement failed.
     if (Order)
       gBS->FreePool(Order);
-    return Status;
+    return Status == EFI_NOT_FOUND ? EFI_SUCCESS : Status;
   }
 
   const UINTN Count = OrderSize / sizeof(UINT16);
