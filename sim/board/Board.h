@@ -19,10 +19,18 @@
 #include "sim/board/BoardConfig.h"
 #include "sim/board/BootSequence.h"
 #include "sim/board/Component.h"
+#include "sim/core/Events.h"
 #include "sim/core/Faults.h"
+#include "sim/core/HandleDatabase.h"
+#include "sim/core/HobBuilder.h"
+#include "sim/core/Pool.h"
 #include "sim/core/StateStore.h"
+#include "sim/core/SystemTables.h"
 #include "sim/core/VariableStore.h"
 #include "sim/devices/Cmos.h"
+#include "sim/io/AccessTrace.h"
+#include "sim/io/IoSpace.h"
+#include "sim/memory/MemoryMap.h"
 #include "sim/report/Report.h"
 
 #include <filesystem>
@@ -33,15 +41,6 @@
 #include <vector>
 
 namespace sim {
-
-class AccessTrace;
-class EventEngine;
-class HandleDatabase;
-class HobBuilder;
-class IoSpace;
-class MemoryMap;
-class PoolAllocator;
-class SystemTables;
 
 enum class BootOutcome { Completed, Reset, Halted, Hung };
 const char *OutcomeName(BootOutcome outcome);

@@ -48,6 +48,8 @@ Session::Session(const BoardOptions &options) : options_(options) {
     tempDir_ = state = pattern;
   }
   board_ = std::make_unique<sim::Board>(std::move(config), state);
+  if (!tempDir_.empty())
+    board_->Reports().SetStateDirectory("(none: a new board, not kept)");
   for (const auto &rule : options.Faults)
     board_->Faults().Add(sim::FaultRule::Parse(rule));
 }

@@ -1,0 +1,58 @@
+#include "BoardFixture.h"
+
+#include "sim/core/Errors.h"
+#include "sim/memory/MemoryMap.h"
+#include "support/Hw.h"
+
+namespace {
+
+using MemoryMapTest = simtest::BoardTest;
+
+TEST_F(MemoryMapTest, LowMemoryTranslatesBothWaysAndOtherAddressesAreIdentity) {
+  sim::MemoryMap &memory = board_->Memory();
+  EFI_PHYSICAL_ADDRESS table = memory.Allocate("low", 36, 16);
+  EXPECT_GE(table, 0x7E000000u);
+  EXPECT_EQ(table % 16, 0u);
+  auto *p = static_cast<UINT8 *>(PhysicalToPointer(table));
+  p[0] = 'D';
+  EXPECT_EQ(PointerToPhysical(p + 5), table + 5);
+  EXPECT_EQ(MmioRead8(table), 'D');
+  MmioWrite32(table + 4, 0xCAFEF00D);
+  EXPECT_EQ(p[4], 0x0D);
+  EXPECT_EQ(memory.Allocate("low", 1, 4096) % 4096, 0u);
+
+  int local = 5;
+  EXPECT_EQ(PhysicalToPointer(PointerToPhysical(&local)), &local);
+  EXPECT_THROW(memory.Allocate("low", 0x02000000), sim::SimulationError);
+}
+
+TEST_F(MemoryMapTest, DeviceRegistersGoThroughTheirHandlerAndAreTraced) {
+  sim::MemoryMap &memory = board_->Memory();
+  uint64_t written = 0;
+  memory.AddMmio(0xFED40000, 0x5000,
+                 sim::MmioHandler{"tpm",
+                                  [](uint64_t offset, uint8_t) -> uint64_t {
+                                    return offset == 0xF00 ? 0x000B15D1 : 0;
+                                  },
+                                  [&](uint64_t, uint8_t, uint64_t value) { written = value; }});
+  EXPECT_EQ(MmioRead32(0xFED40F00), 0x000B15D1u);
+  EXPECT_EQ(MmioRead16(0xFED40F00), 0x15D1u);
+  MmioWrite8(0xFED40000, 0x20);
+  EXPECT_EQ(written, 0x20u);
+  const auto &trace = board_->Trace().Entries();
+  ASSERT_EQ(trace.size(), 3u);
+  EXPECT_EQ(trace[0].Space, sim::AccessSpace::Mmio);
+  EXPECT_EQ(trace[0].Device, "tpm");
+  EXPECT_THROW(PhysicalToPointer(0xFED40F00), sim::SimulationError);
+  EXPECT_THROW(memory.AddMemory("flash", 0xFED44000, 0x2000), sim::SimulationError);
+}
+
+TEST_F(MemoryMapTest, ReadOnlyFlashIgnoresWrites) {
+  auto flash = board_->Memory().AddMemory("flash", 0xFFAF0000, 0x510000, true);
+  flash[0x10] = 0x5A;
+  MmioWrite8(0xFFAF0010, 0x00);
+  EXPECT_EQ(MmioRead8(0xFFAF0010), 0x5A);
+  EXPECT_EQ(static_cast<UINT8 *>(PhysicalToPointer(0xFFAF0010))[0], 0x5A);
+}
+
+} // namespace

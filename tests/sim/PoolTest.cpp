@@ -1,0 +1,60 @@
+#include "BoardFixture.h"
+
+#include "sim/core/Pool.h"
+
+namespace {
+
+using PoolTest = simtest::BoardTest;
+
+TEST_F(PoolTest, CountsLiveBlocksAndCatchesBadFrees) {
+  sim::PoolAllocator &pool = board_->Pool();
+  VOID *a = nullptr, *b = nullptr, *c = nullptr;
+  ASSERT_EQ(bs_->AllocatePool(EfiBootServicesData, 100, &a), EFI_SUCCESS);
+  ASSERT_EQ(bs_->AllocatePool(EfiRuntimeServicesData, 28, &b), EFI_SUCCESS);
+  ASSERT_EQ(bs_->AllocatePool(EfiBootServicesData, 0, &c), EFI_SUCCESS);
+  EXPECT_EQ(pool.LiveCount(), 3u);
+  EXPECT_EQ(pool.LiveBytes(), 128u);
+  // Fresh pool is not zeroed: code that relies on it shows up.
+  EXPECT_EQ(static_cast<UINT8 *>(a)[99], sim::PoolAllocator::kFreshFill);
+
+  EXPECT_EQ(bs_->FreePool(a), EFI_SUCCESS);
+  EXPECT_EQ(pool.LiveBytes(), 28u);
+  struct Misuse {
+    VOID *address;
+    const char *kind;
+  } misuses[] = {
+      {a, "double free"},
+      {static_cast<UINT8 *>(b) + 4, "free of an address inside a block"},
+      {&pool, "free of an address never allocated"},
+  };
+  for (const auto &m : misuses)
+    EXPECT_EQ(bs_->FreePool(m.address), EFI_INVALID_PARAMETER) << m.kind;
+  ASSERT_EQ(pool.Misuses().size(), 3u);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(pool.Misuses()[i].Kind, misuses[i].kind);
+  EXPECT_EQ(pool.LiveCount(), 2u);
+
+  EXPECT_EQ(bs_->AllocatePool(EfiConventionalMemory, 8, &a), EFI_INVALID_PARAMETER);
+  EXPECT_EQ(bs_->AllocatePool(EfiBootServicesData, 8, nullptr), EFI_INVALID_PARAMETER);
+}
+
+TEST_F(PoolTest, TheBootReportListsLeaksAndMisuse) {
+  sim::BootResult result = board_->Run([](sim::Board &board) {
+    EFI_BOOT_SERVICES *bs = board.BootServices();
+    VOID *kept = nullptr, *freed = nullptr;
+    bs->AllocatePool(EfiBootServicesData, 40, &kept);
+    bs->AllocatePool(EfiBootServicesData, 8, &freed);
+    bs->FreePool(freed);
+    bs->FreePool(freed);
+  });
+  EXPECT_EQ(result.Outcome, sim::BootOutcome::Completed);
+  const sim::ReportSection *pool = board_->Report().Find("pool");
+  ASSERT_NE(pool, nullptr);
+  EXPECT_EQ(pool->Data["live_blocks"], 1);
+  EXPECT_EQ(pool->Data["live_bytes"], 40);
+  ASSERT_EQ(board_->Report().Errors().size(), 1u);
+  EXPECT_NE(board_->Report().Errors()[0].find("double free"), std::string::npos);
+  EXPECT_TRUE(board_->Reports().HasErrors());
+}
+
+} // namespace

@@ -1,0 +1,65 @@
+#include "BoardFixture.h"
+
+#include "sim/io/AccessTrace.h"
+#include "support/Hw.h"
+
+namespace {
+
+using ResetHaltTest = simtest::BoardTest;
+
+void EFIAPI ResetFromNotify(EFI_EVENT, VOID *context) {
+  auto *rt = static_cast<EFI_RUNTIME_SERVICES *>(context);
+  rt->ResetSystem(EfiResetWarm, EFI_SUCCESS, 0, nullptr);
+}
+
+TEST_F(ResetHaltTest, ResetSystemUnwindsOutOfNotificationsAndEndsTheBoot) {
+  bool after = false;
+  sim::BootResult result = board_->Run([&](sim::Board &board) {
+    EFI_EVENT e = nullptr;
+    board.BootServices()->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, ResetFromNotify,
+                                        board.RuntimeServices(), &gEfiEventReadyToBootGuid, &e);
+    board.Events().SignalGroup(gEfiEventReadyToBootGuid);
+    after = true;
+  });
+  EXPECT_FALSE(after);
+  EXPECT_EQ(result.Outcome, sim::BootOutcome::Reset);
+  EXPECT_EQ(result.ResetType, EfiResetWarm);
+  EXPECT_EQ(board_->Report().Outcome(), "reset");
+  ASSERT_NE(board_->Report().Find("resets"), nullptr);
+}
+
+TEST_F(ResetHaltTest, ResetSystemReturnsWhenTheBoardSaysSo) {
+  board_->SetResetReturns(true);
+  bool after = false;
+  sim::BootResult result = board_->Run([&](sim::Board &board) {
+    board.RuntimeServices()->ResetSystem(EfiResetCold, EFI_SUCCESS, 0, nullptr);
+    after = true;
+  });
+  EXPECT_TRUE(after);
+  EXPECT_EQ(result.Outcome, sim::BootOutcome::Completed);
+  const sim::ReportSection *resets = board_->Report().Find("resets");
+  ASSERT_NE(resets, nullptr);
+  EXPECT_EQ(resets->Data[0]["returned"], true);
+}
+
+TEST_F(ResetHaltTest, CpuHaltForeverEndsTheHandlerAndIsRecorded) {
+  sim::BootResult result = board_->Run([](sim::Board &board) {
+    sim::AccessTrace::Scope gpi(board.Trace(), "gpi:1");
+    PortWrite8(0xA00, 0x01);
+    CpuHaltForever();
+  });
+  EXPECT_EQ(result.Outcome, sim::BootOutcome::Halted);
+  EXPECT_TRUE(board_->Halted());
+  EXPECT_NE(result.Detail.find("gpi:1"), std::string::npos);
+}
+
+TEST_F(ResetHaltTest, AReferenceBootRunsEveryPhaseAndBothDrivers) {
+  sim::BootResult result = board_->Boot();
+  EXPECT_NE(result.Outcome, sim::BootOutcome::Hung);
+  EXPECT_EQ(board_->BootIndex(), 2u); // the fixture powered on once already
+  EXPECT_EQ(board_->Images().size(), 2u);
+  // The boot ends with no pool misuse by the drivers.
+  EXPECT_TRUE(board_->Report().Errors().empty());
+}
+
+} // namespace
