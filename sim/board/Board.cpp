@@ -30,6 +30,7 @@ Board *gCurrent = nullptr;
 // State file names.
 constexpr const char *kVariablesFile = "variables.json";
 constexpr const char *kCmosFile = "cmos.bin";
+constexpr const char *kBoardFile = "board.json";
 
 // Board-level sections of the board file (the components add theirs).
 const std::vector<std::string> kBoardSections = {"board",     "boot", "memory", "io",
@@ -217,6 +218,13 @@ void Board::LoadPersistentState() {
     for (auto [reg, value] : initialCmos_)
       cmos_.Set(reg, value);
   }
+  if (auto bytes = state_.Load(kBoardFile)) {
+    try {
+      earlierBoots_ = json::parse(bytes->begin(), bytes->end()).at("boots").get<unsigned>();
+    } catch (const json::exception &e) {
+      throw SimulationError((state_.Directory() / kBoardFile).string() + ": " + e.what());
+    }
+  }
   for (auto &c : components_)
     c->LoadState(state_);
 }
@@ -226,6 +234,8 @@ void Board::Commit() {
     c->SaveState(state_);
   state_.Stage(kVariablesFile, variables_.SerializeNonVolatile());
   state_.Stage(kCmosFile, cmos_.Serialize());
+  std::string board = json{{"boots", LifetimeBoots()}}.dump() + "\n";
+  state_.Stage(kBoardFile, {board.begin(), board.end()});
   state_.Commit();
 }
 
@@ -317,7 +327,7 @@ void Board::EnterPhase(const std::string &phase) {
 void Board::PowerOn() {
   gCurrent = this;
   ++bootIndex_;
-  report_.StartBoot(bootIndex_);
+  report_.StartBoot(LifetimeBoots());
   // Every boot starts from freshly loaded driver images.
   TpmPlatform::ResetDriverState();
   ButtonSmm::ResetDriverState();

@@ -92,6 +92,9 @@ public:
   BootResult Run(const std::function<void(Board &)> &body);
   bool Booted() const { return env_ != nullptr; }
   unsigned BootIndex() const { return bootIndex_; }
+  // Boots of this board over all runs on its state directory (the report's
+  // boot numbers).
+  unsigned LifetimeBoots() const { return earlierBoots_ + bootIndex_; }
   const std::vector<BootResult> &Results() const { return results_; }
 
   // Stages the persistent state of every part and writes the state directory.
@@ -182,6 +185,7 @@ private:
   std::vector<uint8_t> cmosAtPowerOn_;
   size_t faultsAtPowerOn_ = 0;
   unsigned bootIndex_ = 0;
+  unsigned earlierBoots_ = 0;
   bool resetReturns_ = false;
   bool halted_ = false;
   size_t traceLimit_ = 200000;

@@ -66,9 +66,12 @@ void BootSequence::Run(Board &board) {
     current_ = phase;
     ran_.push_back(phase);
     board.EnterPhase(phase);
-    for (const auto &a : actions_)
-      if (a.Phase == phase)
-        a.Run(board);
+    // By index: an action may attach further actions (to later phases).
+    for (size_t i = 0; i < actions_.size(); ++i)
+      if (actions_[i].Phase == phase) {
+        Action run = actions_[i].Run;
+        run(board);
+      }
   }
   current_.clear();
 }

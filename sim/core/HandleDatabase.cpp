@@ -84,11 +84,14 @@ VOID *HandleDatabase::Find(EFI_HANDLE handle, const EFI_GUID &protocol) const {
 }
 
 void HandleDatabase::Notify(Handle *handle, const EFI_GUID &protocol, VOID *interface) {
-  for (auto &r : registrations_)
+  // By index: a notification above TPL_NOTIFY may register another one.
+  for (size_t i = 0; i < registrations_.size(); ++i) {
+    Registration *r = registrations_[i].get();
     if (r->Live && r->Protocol == protocol) {
       r->Queue.push_back({handle, interface});
       events_.Signal(r->Event);
     }
+  }
 }
 
 EFI_STATUS HandleDatabase::Install(EFI_HANDLE *handle, const EFI_GUID *protocol,
