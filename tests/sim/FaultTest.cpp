@@ -37,6 +37,8 @@ TEST_F(FaultTest, RulesFailEveryOrTheNthCall) {
 }
 
 TEST_F(FaultTest, VariableRulesCanNameTheVariable) {
+  board_->Faults().ResetCounts();
+  board_->Variables().ClearWrites();
   board_->Faults().FailNth("SetVariable:Setup", 2, EFI_WRITE_PROTECTED);
   const UINT8 byte = 1;
   constexpr UINT32 attributes = 7;
@@ -54,6 +56,7 @@ TEST_F(FaultTest, VariableRulesCanNameTheVariable) {
 }
 
 TEST_F(FaultTest, ComponentsConsultTheSameInjector) {
+  board_->Faults().ResetCounts();
   board_->Faults().FailEvery("Tcg.HashAll", EFI_DEVICE_ERROR);
   EXPECT_EQ(board_->Faults().Check("Tcg.HashAll"), EFI_DEVICE_ERROR);
   EXPECT_EQ(board_->Faults().Check("Tcg.PassThroughToTpm"), std::nullopt);
