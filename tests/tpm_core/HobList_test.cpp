@@ -20,7 +20,13 @@ public:
   HobList &Add(UINT16 type, UINT16 length, const EFI_GUID *name = nullptr,
                std::vector<UINT8> data = {}) {
     size_t at = bytes_.size();
-    bytes_.resize(at + (length < 8 ? 8 : length), 0);
+    // Room for whatever is written, even past a deliberately short length.
+    size_t room = length < 8 ? 8 : length;
+    if (name != nullptr && room < 24)
+      room = 24;
+    if (!data.empty() && room < 24 + data.size())
+      room = 24 + data.size();
+    bytes_.resize(at + room, 0);
     EFI_HOB_GENERIC_HEADER header = {type, length, 0};
     std::memcpy(&bytes_[at], &header, sizeof header);
     if (name)

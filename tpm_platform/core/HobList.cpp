@@ -1,19 +1,30 @@
 #include "tpm_platform/core/HobList.h"
 
+#include "support/Strings.h"
+
 namespace TpmPlatform {
 
 namespace {
 
+// A corrupt list can leave a HOB at any byte: its fields are copied out
+// rather than read in place.
+EFI_HOB_GENERIC_HEADER Header(const EFI_HOB_GENERIC_HEADER *Hob) {
+  EFI_HOB_GENERIC_HEADER header;
+  CopyBytes(&header, Hob, sizeof(header));
+  return header;
+}
+
 const EFI_HOB_GENERIC_HEADER *NextHobAfter(const EFI_HOB_GENERIC_HEADER *Hob) {
   return reinterpret_cast<const EFI_HOB_GENERIC_HEADER *>(reinterpret_cast<const UINT8 *>(Hob) +
-                                                          Hob->HobLength);
+                                                          Header(Hob).HobLength);
 }
 
 // A HOB shorter than its own header cannot be stepped over: the list is
 // corrupt from here on and is treated as ended.
 bool IsEndOfWalk(const EFI_HOB_GENERIC_HEADER *Hob) {
-  return Hob->HobType == EFI_HOB_TYPE_END_OF_HOB_LIST ||
-         Hob->HobLength < sizeof(EFI_HOB_GENERIC_HEADER);
+  EFI_HOB_GENERIC_HEADER header = Header(Hob);
+  return header.HobType == EFI_HOB_TYPE_END_OF_HOB_LIST ||
+         header.HobLength < sizeof(EFI_HOB_GENERIC_HEADER);
 }
 
 } // namespace
@@ -22,7 +33,7 @@ const EFI_HOB_GENERIC_HEADER *GetNextHob(UINT16 Type, const EFI_HOB_GENERIC_HEAD
   if (Hob == nullptr)
     return nullptr;
   for (; !IsEndOfWalk(Hob); Hob = NextHobAfter(Hob)) {
-    if (Hob->HobType == Type)
+    if (Header(Hob).HobType == Type)
       return Hob;
   }
   return nullptr;
@@ -35,14 +46,18 @@ EFI_STATUS GetNextGuidHob(const EFI_HOB_GENERIC_HEADER **Cursor, const EFI_GUID 
   const EFI_HOB_GENERIC_HEADER *hob = *Cursor;
   while ((hob = GetNextHob(EFI_HOB_TYPE_GUID_EXTENSION, hob)) != nullptr) {
     // A GUID HOB too short for its name ends the walk like a broken length.
-    if (hob->HobLength < sizeof(EFI_HOB_GUID_TYPE))
+    UINT16 length = Header(hob).HobLength;
+    if (length < sizeof(EFI_HOB_GUID_TYPE))
       return EFI_NOT_FOUND;
     const auto *guidHob = reinterpret_cast<const EFI_HOB_GUID_TYPE *>(hob);
     const EFI_HOB_GENERIC_HEADER *next = NextHobAfter(hob);
-    if (guidHob->Name == *Name) {
+    EFI_GUID name;
+    CopyBytes(&name, reinterpret_cast<const UINT8 *>(hob) + sizeof(EFI_HOB_GENERIC_HEADER),
+              sizeof(name));
+    if (name == *Name) {
       *Data = guidHob + 1;
       if (DataSize != nullptr)
-        *DataSize = hob->HobLength - sizeof(EFI_HOB_GUID_TYPE);
+        *DataSize = length - sizeof(EFI_HOB_GUID_TYPE);
       *Cursor = next;
       return EFI_SUCCESS;
     }
