@@ -111,7 +111,9 @@ PlatformHooksProtocol *Hooks(sim::Board &b) {
 }
 
 std::optional<EFI_STATUS> FailsWith(const Point &p, std::string_view key, EFI_STATUS injected) {
-  if (p.Key == key)
+  // A key also matches its per-protocol or per-variable form ("LocateProtocol:<GUID>").
+  if (p.Key == key || (p.Key.size() > key.size() && p.Key.compare(0, key.size(), key) == 0 &&
+                       p.Key[key.size()] == ':'))
     return injected;
   return std::nullopt;
 }
@@ -183,8 +185,13 @@ std::vector<Path> TpmPlatformPaths() {
        [](sim::Board &b) { return Hooks(b)->MicrocodeHook(); },
        kTpmVariables,
        {},
-       [](const Point &p, EFI_STATUS) {
-         // A failed allocation is the one failure the hook reports as its own.
+       [](const Point &p, EFI_STATUS) -> std::optional<EFI_STATUS> {
+         // A failed allocation is the hook's own failure; with the board's TCG
+         // protocol the measurement's failures are reported as well.
+         if (p.Key == "LocateProtocol:F541796D-A62E-4954-A775-9584F61B9CDD")
+           return EFI_NOT_FOUND;
+         if (p.Key == "Tcg.HashLogExtendEvent")
+           return EFI_DEVICE_ERROR;
          return FailsWith(p, "AllocatePool", EFI_OUT_OF_RESOURCES);
        }},
       {"OptionRomHook and PCI enumeration",
