@@ -1,6 +1,8 @@
 #include "sim/setup/PasswordService.h"
 #include "sim/board/Board.h"
+#include "sim/board/BootSequence.h"
 #include "sim/core/Text.h"
+#include "sim/smm/SmmComponent.h"
 
 #include <cstring>
 
@@ -30,6 +32,16 @@ void PasswordService::Configure(ConfigSection &section) {
     password_ = ToUtf16(section.String("admin_password", ""));
   if (section.Has("state"))
     stateOverride_ = uint32_t(section.Integer("state", 0, 0, UINT32_MAX));
+}
+
+void PasswordService::AttachPhases(BootSequence &sequence) {
+  // The SMM core exists from power-on; the service joins its protocol
+  // database with the other board protocols.
+  sequence.Attach("board-protocols", "password_service", [this](Board &board) {
+    auto *smm = board.Find<SmmComponent>();
+    if (present_ && smm != nullptr)
+      smm->Core().InstallSmmProtocol(gPasswordServiceProtocolGuid, &protocol_);
+  });
 }
 
 void PasswordService::PowerOn(Board &board) {
@@ -75,6 +87,8 @@ EFI_STATUS EFIAPI PasswordService::GetPasswordState(UINT32 *State) {
   return EFI_SUCCESS;
 }
 
-std::unique_ptr<Component> MakePasswordService() { return std::make_unique<PasswordService>(); }
+std::unique_ptr<Component> MakePasswordService() {
+  return std::make_unique<PasswordService>();
+}
 
 } // namespace sim

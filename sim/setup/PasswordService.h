@@ -31,6 +31,7 @@ public:
 
   std::string_view Name() const override { return "password_service"; }
   void Configure(ConfigSection &section) override;
+  void AttachPhases(BootSequence &sequence) override;
   void PowerOn(Board &board) override;
 
   bool Present() const { return present_; }
