@@ -3,6 +3,7 @@
 // into the boot's report (text and --json).
 #include "sim/core/Errors.h"
 #include "sim/core/Text.h"
+#include "sim/io/AccessTrace.h"
 #include "sim/smm/SmmComponent.h"
 #include "tools/platsim/Commands.h"
 #include "tools/platsim/ScanCodes.h"
@@ -98,6 +99,16 @@ std::string SettingsText(uint32_t settings, bool withEnabled) {
   return text;
 }
 
+// Port accesses the SMM handlers made since `since` (the trace's Total()):
+// every port but the OS's SMI command port 0xB2.
+uint64_t HandlerPortAccesses(sim::Board &board, uint64_t since) {
+  uint64_t count = 0;
+  for (const sim::Access &a : board.Trace().Entries())
+    if (a.Sequence > since && a.Space == sim::AccessSpace::Port && a.Address != 0xB2)
+      ++count;
+  return count;
+}
+
 // Runs a boot of the board, then `action` on it, and adds the lines it returns
 // to the report under `key`.
 int RunWithBoard(const BoardOptions &options, const std::string &key, const std::string &title,
@@ -168,13 +179,17 @@ int Press(Args args) {
         out.Data["acpi_mode"] = !legacy;
         out.Data["brightness_before"] = start.Percent;
         nlohmann::json events = nlohmann::json::array();
+        std::vector<uint8_t> stream; // every step's key codes
 
         auto step = [&](const std::string &what, const std::function<void()> &act) {
           ec.ClearKeyboardStream();
           unsigned scis = smm.Ports().SciCount();
           Brightness before = brightness();
+          uint64_t since = b.Trace().Total();
           act();
+          uint64_t ports = HandlerPortAccesses(b, since);
           std::vector<uint8_t> keys = ec.KeyboardStream();
+          stream.insert(stream.end(), keys.begin(), keys.end());
           Brightness after = brightness();
           unsigned notified = smm.Ports().SciCount() - scis;
           std::string line = what + ": ";
@@ -183,6 +198,7 @@ int Press(Args args) {
             line += "; brightness " + show(before) + " -> " + show(after);
           if (notified)
             line += "; OS notified (" + std::to_string(notified) + " SCI)";
+          line += " [" + std::to_string(ports) + " port accesses]";
           out.Lines.push_back(line);
           for (const std::string &key : DescribeScanCodes(keys))
             out.Lines.push_back("    " + key);
@@ -190,7 +206,8 @@ int Press(Args args) {
                             {"key_codes", sim::ToHex(keys)},
                             {"brightness", after.Percent},
                             {"backlight_level", after.Level},
-                            {"os_notifications", notified}});
+                            {"os_notifications", notified},
+                            {"port_accesses", ports}});
         };
 
         step("press", [&] { ec.Press(button.EcBit); });
@@ -202,7 +219,7 @@ int Press(Args args) {
         out.Lines.push_back("brightness: " + show(end));
         out.Data["events"] = events;
         out.Data["brightness_after"] = end.Percent;
-        out.Data["keyboard_stream"] = sim::ToHex(ec.KeyboardStream());
+        out.Data["keyboard_stream"] = sim::ToHex(stream);
       });
 }
 
@@ -347,11 +364,15 @@ int Smi(Args args) {
   if (!flags.empty())
     throw UsageError("unknown option \"" + flags.begin()->first + "\" for " + what);
 
-  return RunWithBoard(options, "smi_request", "Software SMI",
-                      [&](sim::Board &b, sim::ReportSection &out) {
-                        sim::OsCommandBuffer os = SmmOf(b).Os();
-                        run(os, out);
-                      });
+  return RunWithBoard(
+      options, "smi_request", "Software SMI", [&](sim::Board &b, sim::ReportSection &out) {
+        sim::OsCommandBuffer os = SmmOf(b).Os();
+        uint64_t since = b.Trace().Total();
+        run(os, out);
+        uint64_t ports = HandlerPortAccesses(b, since);
+        out.Lines.push_back("port accesses by the handler: " + std::to_string(ports));
+        out.Data["port_accesses"] = ports;
+      });
 }
 
 } // namespace
