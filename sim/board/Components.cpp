@@ -21,6 +21,7 @@ const Factory kComponents[] = {
     MakeBootManager,
     MakeAcpiBoard,
     MakeSmmComponent,
+    MakePasswordService,
 };
 } // namespace
 

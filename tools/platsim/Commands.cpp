@@ -12,6 +12,14 @@ const Command kCommands[] = {
     {"power-button", "power-button [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
      "boot, then press the power button (GPI 1): ButtonSmm switches the machine off",
      RunPowerButton},
+    {"press", "press BUTTON [--hold N] [--legacy] [--board FILE] [--state DIR] [--json FILE]...",
+     "boot, then press, hold and release a hot-key button: key codes reaching the keyboard "
+     "stream, brightness",
+     RunPress},
+    {"smi",
+     "smi button-info|set-button|enable-button|restore-button|action-mode|brightness ... "
+     "[--board FILE] [--state DIR] [--json FILE]...",
+     "boot, then send the OS's software-SMI request (0xE3 or 0xE0) and show the reply", RunSmi},
 };
 } // namespace
 

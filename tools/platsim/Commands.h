@@ -64,5 +64,7 @@ private:
 int RunBoot(Args args);
 int RunS3(Args args);
 int RunPowerButton(Args args);
+int RunPress(Args args);
+int RunSmi(Args args);
 
 } // namespace platsim
