@@ -27,7 +27,7 @@ std::u16string ReadUnits(const VOID *from, size_t bytes) {
 } // namespace
 
 void PasswordService::Configure(ConfigSection &section) {
-  present_ = section.Bool("present", true);
+  present_ = section.Bool("present", false);
   if (section.Has("admin_password"))
     password_ = ToUtf16(section.String("admin_password", ""));
   if (section.Has("state"))

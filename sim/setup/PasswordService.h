@@ -4,7 +4,7 @@
 // and with what the driver asked.
 //
 // Board file, section "password_service":
-//   "present": false            the protocol is not installed in SMM
+//   "present": true             install the protocol in SMM (default: absent)
 //   "admin_password": "secret"  the administrator password (absent: none set)
 //   "state": 2                  what GetPasswordState reports (default: 2 when
 //                               no password is set, else 1)
@@ -53,7 +53,7 @@ private:
                                          UINTN Length);
   static EFI_STATUS EFIAPI GetPasswordState(UINT32 *State);
 
-  bool present_ = true;
+  bool present_ = false;
   std::optional<std::u16string> password_;
   std::optional<uint32_t> stateOverride_;
   PASSWORD_SERVICE_PROTOCOL protocol_{};

@@ -34,7 +34,12 @@ class ButtonBoard : public smmtest::SmmBoard {
 public:
   explicit ButtonBoard(json smm = json::object(),
                        std::function<void(smmtest::SmmBoard &)> beforeSequence = {})
-      : SmmBoard(std::move(smm), {}, std::move(beforeSequence)) {}
+      : SmmBoard(std::move(smm), {}, [before = std::move(beforeSequence)](smmtest::SmmBoard &b) {
+          // The board installs no password service unless asked to.
+          b.Board().Find<sim::PasswordService>()->SetPresent(true);
+          if (before)
+            before(b);
+        }) {}
 
   sim::EmbeddedController &Ec() { return Smm().Ec(); }
   sim::PasswordService &Passwords() { return *Board().Find<sim::PasswordService>(); }

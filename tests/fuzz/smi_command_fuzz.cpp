@@ -44,6 +44,7 @@ public:
     board_ =
         std::make_unique<sim::Board>(sim::BoardConfig::FromText(document.dump(), "fuzz"), state_);
     board_->PowerOn();
+    board_->Find<sim::PasswordService>()->SetPresent(true);
     board_->Run([](sim::Board &b) { b.Sequence().Run(b); });
     if (ButtonSmm::SmmCommandBufferAddress == nullptr)
       std::abort(); // start-up did not reach the command buffer
