@@ -12,6 +12,7 @@ const Factory kComponents[] = {
     MakeTpm, // TPM_Startup comes first in the earlier boot phase
     MakeTpmPlatformState,
     MakeTcgCore,
+    MakePpiBoard, // after TPM_Startup: carries out a recorded PPI operation
     MakeFirmwareVolumes,
     MakeSmbios,
     MakeMeasurePlatform,

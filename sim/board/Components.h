@@ -12,6 +12,7 @@ std::unique_ptr<Component> MakeDriverLoader();
 std::unique_ptr<Component> MakeBootManager();
 std::unique_ptr<Component> MakeStringPackageService();
 std::unique_ptr<Component> MakeConsole();
+std::unique_ptr<Component> MakePpiBoard();
 std::unique_ptr<Component> MakeAcpiBoard();
 std::unique_ptr<Component> MakeTpm();
 std::unique_ptr<Component> MakeTpmPlatformState();

@@ -15,7 +15,8 @@ namespace {
 
 constexpr const char *kDefaultPhase = "tcg-core";
 // Slots whose subsystems are in place; the others join as they land.
-const std::vector<std::string> kDefaultCalls = {"SyncTpmEnableHook", "GetPlatformOptions"};
+const std::vector<std::string> kDefaultCalls = {"SyncTpmEnableHook", "GetPlatformOptions",
+                                                "ProcessPpiRequestHook"};
 
 } // namespace
 

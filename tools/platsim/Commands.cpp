@@ -20,6 +20,8 @@ const Command kCommands[] = {
      "smi button-info|set-button|enable-button|restore-button|action-mode|brightness ... "
      "[--board FILE] [--state DIR] [--json FILE]...",
      "boot, then send the OS's software-SMI request (0xE3 or 0xE0) and show the reply", RunSmi},
+    {"ppi", "ppi OP [--keys KEY,...] [--owned] [--board FILE] [--state DIR] [--json FILE]",
+     "a physical-presence request from the confirmation screen to the recorded result", RunPpi},
 };
 } // namespace
 

@@ -62,6 +62,7 @@ private:
 };
 
 int RunBoot(Args args);
+int RunPpi(Args args);
 int RunS3(Args args);
 int RunPowerButton(Args args);
 int RunPress(Args args);

@@ -1,0 +1,161 @@
+// platsim ppi: one physical-presence request from the operating system's
+// request to the result recorded after the operation was carried out:
+// boot 1 shows the confirmation screen and reads the keys (from --keys, the
+// board file, or the real keyboard when platsim runs in a terminal), the
+// board resets, boot 2's earlier phase carries the operation out on the TPM
+// and the driver records the result. Prints each boot's screen, the driver's
+// variables and the TPM flags before and after.
+#include "Platform/TpmPlatformVariables.h"
+#include "sim/console/ConsoleComponent.h"
+#include "sim/console/Terminal.h"
+#include "sim/core/Text.h"
+#include "sim/platform/TpmPlatformState.h"
+#include "sim/ppi/PpiBoardComponent.h"
+#include "sim/tpm/TpmComponent.h"
+#include "tools/platsim/Commands.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+namespace platsim {
+
+namespace {
+
+constexpr unsigned kMaxBoots = 4;
+
+struct TpmFlags {
+  bool Present = false;
+  std::string Text;
+};
+
+TpmFlags ReadFlags(sim::Board &board) {
+  auto *tpm = board.Find<sim::tpm::TpmComponent>();
+  if (tpm == nullptr || !tpm->Present())
+    return {false, "no TPM"};
+  try {
+    auto &chip = tpm->Chip();
+    auto flags = chip.ReadPermanentFlags();
+    std::string text = std::string(flags.Disable ? "disabled" : "enabled") + ", " +
+                       (flags.Deactivated ? "deactivated" : "activated") + ", " +
+                       (chip.Owned() ? "owned" : "unowned") + ", owner install " +
+                       (flags.Ownership ? "allowed" : "not allowed");
+    return {true, text};
+  } catch (const std::exception &e) {
+    return {true, std::string("unreadable: ") + e.what()};
+  }
+}
+
+std::string Variable(sim::Board &board, const CHAR16 *name, const EFI_GUID &guid) {
+  const auto *v = board.Variables().Find(name, guid);
+  return v ? sim::ToHex(v->Data) : "(absent)";
+}
+
+unsigned ParseOperation(const std::string &text) {
+  char *end = nullptr;
+  unsigned long value = std::strtoul(text.c_str(), &end, 0);
+  if (text.empty() || *end != '\0' || value > 255)
+    throw UsageError("OP is an operation code from 0 to 255");
+  return unsigned(value);
+}
+
+} // namespace
+
+int RunPpi(Args args) {
+  BoardOptions options;
+  auto rest = ParseBoardOptions(args, options);
+  std::optional<unsigned> operation;
+  std::optional<std::string> keys;
+  bool owned = false;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == "--keys" && i + 1 < rest.size())
+      keys = rest[++i];
+    else if (rest[i] == "--owned")
+      owned = true;
+    else if (!operation && rest[i].rfind("--", 0) != 0)
+      operation = ParseOperation(rest[i]);
+    else
+      throw UsageError("unknown argument \"" + rest[i] + "\"");
+  }
+  if (!operation)
+    throw UsageError("OP is missing");
+
+  Session session(options);
+  sim::Board &board = session.Board();
+  auto *state = board.Find<sim::TpmPlatformStateComponent>();
+  auto *console = board.Find<sim::ConsoleComponent>();
+  if (state == nullptr || console == nullptr)
+    throw sim::SimulationError("the board has no TPM platform state or no console");
+  // A fresh board starts from the request: a hand-over some earlier boot of
+  // the board file left behind is dropped.
+  if (!options.StateDir)
+    board.Cmos().Set(kCmosPpiFlagRegister, 0);
+  auto &record = state->Record();
+  record[0] = 1;
+  record[2] = 1;
+  record[18] = uint8_t(*operation);
+
+  std::unique_ptr<sim::RawTerminal> terminal;
+  if (keys)
+    console->Device().SetKeys(sim::ParseKeyList(*keys));
+  else if (sim::RawTerminal::Available(STDIN_FILENO, STDOUT_FILENO))
+    terminal = std::make_unique<sim::RawTerminal>(STDIN_FILENO, STDOUT_FILENO);
+  console->Device().AttachTerminal(terminal.get());
+
+  // The TPM as each boot's earlier phase leaves it.
+  std::vector<TpmFlags> flags;
+  board.Sequence().Attach("early", "platsim ppi", [&](sim::Board &b) {
+    if (owned && b.BootIndex() == 1)
+      if (auto *tpm = b.Find<sim::tpm::TpmComponent>();
+          tpm && tpm->Present() && !tpm->Chip().Owned())
+        tpm->Chip().TakeOwnership(sim::tpm::Tpm12::kOwnerSecret, sim::tpm::Tpm12::kSrkSecret);
+    flags.push_back(ReadFlags(b));
+  });
+
+  std::ostringstream story;
+  story << "PPI request: operation " << *operation << "\n";
+  for (unsigned n = 1; n <= kMaxBoots; ++n) {
+    sim::BootResult result = board.Boot();
+    if (n == 1)
+      record[18] = 0; // the operating system's request is used up
+    if (terminal) {
+      // Back to normal output for the story; a later boot may need keys again.
+      terminal.reset();
+      console->Device().AttachTerminal(nullptr);
+    }
+    story << "\n== Boot " << n << ": " << sim::OutcomeName(result.Outcome);
+    if (result.Outcome != sim::BootOutcome::Completed && !result.Phase.empty())
+      story << " in phase " << result.Phase;
+    story << "\n";
+    auto &device = console->Device();
+    if (device.ScreenBegun() != 0) {
+      story << "Screen:\n";
+      for (const auto &row : device.Screen().UsedRows())
+        story << "  |" << row << "\n";
+    }
+    if (auto *ppi = board.Find<sim::PpiBoardComponent>(); ppi && ppi->LastExecution()) {
+      const auto &e = *ppi->LastExecution();
+      story << "Earlier boot phase carried out operation " << unsigned(e.Operation) << ": "
+            << (e.Succeeded ? "done" : "failed") << "\n";
+      for (const auto &c : e.Result.Commands)
+        story << "  " << c << "\n";
+    }
+    story << "ZELTCGPPIVAR " << Variable(board, kPpiRequestVariableName, gPpiRequestVariableGuid)
+          << ", TCG " << Variable(board, kTcgStateVariableName, gTcgStateVariableGuid)
+          << ", CMOS 0x6F " << sim::HexNumber(board.Cmos().Get(kCmosPpiFlagRegister), 2) << "\n";
+    if (result.Outcome != sim::BootOutcome::Reset)
+      break;
+  }
+  if (!flags.empty()) {
+    story << "\nTPM before: " << flags.front().Text << "\n";
+    story << "TPM after:  " << flags.back().Text << "\n";
+  }
+  std::cout << story.str() << "\n";
+  return session.Finish();
+}
+
+} // namespace platsim
