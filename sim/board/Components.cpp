@@ -20,6 +20,7 @@ const Factory kComponents[] = {
     MakeStringPackageService,
     MakeConsole,
     MakeBootManager,
+    MakeEventLogReport,
     MakeAcpiBoard,
     MakeSmmComponent,
     MakePasswordService,

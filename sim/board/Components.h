@@ -21,6 +21,7 @@ std::unique_ptr<Component> MakeFirmwareVolumes();
 std::unique_ptr<Component> MakePciBus();
 std::unique_ptr<Component> MakeSmbios();
 std::unique_ptr<Component> MakeMeasurePlatform();
+std::unique_ptr<Component> MakeEventLogReport();
 std::unique_ptr<Component> MakeSmmComponent();
 std::unique_ptr<Component> MakePasswordService();
 

@@ -5,7 +5,7 @@ namespace platsim {
 
 namespace {
 const Command kCommands[] = {
-    {"boot", "boot [--boots N] [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
+    {"boot", "boot [--boots N] [--event-log FILE] [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
      "boot the board with both drivers and report what they did", RunBoot},
     {"s3", "s3 [--cycles N] [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
      "boot, then suspend to S3 and resume: the boot script brings the devices back", RunS3},
