@@ -15,6 +15,7 @@ void EFIAPI ResetFromNotify(EFI_EVENT, VOID *context) {
 TEST_F(ResetHaltTest, ResetSystemUnwindsOutOfNotificationsAndEndsTheBoot) {
   bool after = false;
   sim::BootResult result = board_->Run([&](sim::Board &board) {
+    board.SetResetReturns(false); // as once the Reset Architectural Protocol is there
     EFI_EVENT e = nullptr;
     board.BootServices()->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, ResetFromNotify,
                                         board.RuntimeServices(), &gEfiEventReadyToBootGuid, &e);
