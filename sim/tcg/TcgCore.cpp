@@ -14,9 +14,11 @@ namespace sim {
 namespace {
 
 constexpr const char *kDefaultPhase = "tcg-core";
-// Slots whose subsystems are in place; the others join as they land.
-const std::vector<std::string> kDefaultCalls = {"SyncTpmEnableHook", "GetPlatformOptions",
-                                                "ProcessPpiRequestHook"};
+// What a platform's TCG core calls on a normal boot; ZeroPpiVariableHook
+// only on platforms that want the request variable wiped.
+const std::vector<std::string> kDefaultCalls = {
+    "SyncTpmEnableHook", "GetPlatformOptions", "ProcessPpiRequestHook",
+    "MicrocodeHook",     "OptionRomHook",      "ReadyToBootHook"};
 
 } // namespace
 
