@@ -22,6 +22,9 @@ EFI_STATUS LogHandoffTable(EFI_TCG_PROTOCOL *Tcg, UINT32 Pcr, const EFI_GUID *Gu
   if (EFI_ERROR(
           gBS->AllocatePool(EfiBootServicesData, RecordSize, reinterpret_cast<VOID **>(&Record))))
     return EFI_OUT_OF_RESOURCES;
+  // With no data to hash (a table at address 0) the protocol extends the
+  // record's digest as it stands: zeros, never whatever the pool held.
+  gBS->SetMem(Record, RecordSize, 0);
 
   auto *Event = reinterpret_cast<TCG_PCR_EVENT *>(Record);
   Event->PCRIndex = Pcr;
@@ -68,18 +71,21 @@ EFI_STATUS EFIAPI MeasureHandoffTables() {
     UINT64 TableAddress;
     CopyBytes(&TableAddress, PlatformTableInterface + kPlatformTableAddressOffset,
               sizeof(TableAddress));
-    UINT32 Length;
-    CopyBytes(&Length,
-              static_cast<const UINT8 *>(PhysicalToPointer(TableAddress)) +
-                  kPlatformTableLengthOffset,
-              sizeof(Length));
-    if (Length <= kMaxPlatformTableLength)
-      LogHandoffTable(Tcg, kPcrPlatformTable, &gPlatformTableGuid, TableAddress, TableAddress,
-                      Length);
+    // Address 0: the component has no table to hand over.
+    if (TableAddress != 0) {
+      UINT32 Length;
+      CopyBytes(&Length,
+                static_cast<const UINT8 *>(PhysicalToPointer(TableAddress)) +
+                    kPlatformTableLengthOffset,
+                sizeof(Length));
+      if (Length <= kMaxPlatformTableLength)
+        LogHandoffTable(Tcg, kPcrPlatformTable, &gPlatformTableGuid, TableAddress, TableAddress,
+                        Length);
+    }
   }
 
   VOID *EntryPoint = nullptr;
-  if (EFI_ERROR(FindConfigurationTable(&gEfiSmbiosTableGuid, &EntryPoint)))
+  if (EFI_ERROR(FindConfigurationTable(&gEfiSmbiosTableGuid, &EntryPoint)) || EntryPoint == nullptr)
     return EFI_NOT_FOUND;
 
   SMBIOS_TABLE_ENTRY_POINT Smbios;
