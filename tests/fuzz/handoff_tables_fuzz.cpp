@@ -4,6 +4,7 @@
 // most 64 KiB), never follows address 0, and every record it makes names its
 // table and carries the SHA-1 of exactly the bytes named. The board's real
 // TCG protocol hashes, extends and logs; the oracle re-hashes independently.
+// The pool is the host heap (HeapPool.h).
 //
 // Tables live in the board memory region "fuzz" (kBase): a 64 KiB window
 // holding the input's data, then 64 KiB of pattern, so a table that starts
@@ -18,6 +19,7 @@
 // 0x1F-byte SMBIOS entry point, then the window's data. Short input is padded
 // with zeros. Addresses 0 and addresses inside the window are kept; any other
 // lands in the window (address modulo the window size).
+#include "HeapPool.h"
 #include "IndustryStandard/SmBios.h"
 #include "Platform/PlatformTableProtocol.h"
 #include "measure/Expected.h"
@@ -51,6 +53,23 @@ constexpr size_t kHeaderSize = 1 + 8 + sizeof(SMBIOS_TABLE_ENTRY_POINT);
 
 // The reference board up to its protocols, without drivers, SMBIOS or platform
 // table of its own, with the "fuzz" region; the driver's globals bound to it.
+// PlatformTableProtocol is installed once (handles are never reused, so one
+// per input would grow the board without end); an input without it hides it
+// from the driver's LocateProtocol.
+std::vector<uint8_t> gInterface(kInterfaceSize, 0);
+bool gHidePlatformTable = false;
+EFI_LOCATE_PROTOCOL gBoardLocateProtocol = nullptr;
+
+EFI_STATUS EFIAPI LocateProtocol(const EFI_GUID *Protocol, VOID *Registration, VOID **Interface) {
+  if (gHidePlatformTable && Protocol != nullptr &&
+      std::memcmp(Protocol, &gPlatformTableProtocolGuid, sizeof(EFI_GUID)) == 0) {
+    if (Interface != nullptr)
+      *Interface = nullptr;
+    return EFI_NOT_FOUND;
+  }
+  return gBoardLocateProtocol(Protocol, Registration, Interface);
+}
+
 measure_test::TestBoard &Board() {
   static measure_test::TestBoard board(nlohmann::json::parse(R"({
     "boot": { "phases": ["power-on", "early", "dxe-ready", "board-protocols"] },
@@ -67,7 +86,13 @@ measure_test::TestBoard &Board() {
     board->Run([](sim::Board &b) { b.Sequence().Run(b); });
     TpmPlatform::gImageHandle = nullptr;
     TpmPlatform::gST = board->SystemTable();
-    TpmPlatform::gBS = board->BootServices();
+    EFI_HANDLE handle = nullptr;
+    CHECK(board->BootServices()->InstallProtocolInterface(&handle, &gPlatformTableProtocolGuid,
+                                                          EFI_NATIVE_INTERFACE,
+                                                          gInterface.data()) == EFI_SUCCESS);
+    TpmPlatform::gBS = fuzz::HeapPool::Wrap(board->BootServices());
+    gBoardLocateProtocol = TpmPlatform::gBS->LocateProtocol;
+    TpmPlatform::gBS->LocateProtocol = LocateProtocol;
     TpmPlatform::gRT = board->RuntimeServices();
     return true;
   }();
@@ -112,14 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const uint16_t structuresLength = Read<uint16_t>(&entryPoint[0x16]);
   std::vector<uint8_t> other(sizeof(SMBIOS_TABLE_ENTRY_POINT), 0);
 
-  std::vector<uint8_t> interface(kInterfaceSize, 0);
-  std::memcpy(&interface[kPlatformTableAddressOffset], &tableAddress, 8);
-
-  EFI_BOOT_SERVICES *bs = board->BootServices();
-  EFI_HANDLE handle = nullptr;
-  if (platformProtocol)
-    CHECK(bs->InstallProtocolInterface(&handle, &gPlatformTableProtocolGuid, EFI_NATIVE_INTERFACE,
-                                       interface.data()) == EFI_SUCCESS);
+  std::memcpy(&gInterface[kPlatformTableAddressOffset], &tableAddress, 8);
+  gHidePlatformTable = !platformProtocol;
   if (smbiosEntry) {
     board->Tables().AppendConfigurationEntry(gEfiSmbiosTableGuid,
                                              nullEntry ? nullptr : entryPoint.data());
@@ -127,12 +146,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       board->Tables().AppendConfigurationEntry(gEfiSmbiosTableGuid, other.data());
   }
   board.Tcg().Log().Clear();
-  const size_t poolBlocks = board->Pool().LiveCount();
+  const size_t poolBlocks = fuzz::HeapPool::Live();
 
   const EFI_STATUS status = TpmPlatform::MeasureHandoffTables();
 
   const auto records = board.Records();
-  CHECK(board->Pool().LiveCount() == poolBlocks);
+  CHECK(fuzz::HeapPool::Live() == poolBlocks);
   size_t expected = 0;
 
   // Platform table: recorded when there is one of at most 64 KiB.
@@ -168,10 +187,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   CHECK(records.size() == expected);
 
-  if (platformProtocol)
-    CHECK(bs->UninstallProtocolInterface(handle, &gPlatformTableProtocolGuid, interface.data()) ==
-          EFI_SUCCESS);
   while (board->Tables().InstallConfigurationTable(&gEfiSmbiosTableGuid, nullptr) == EFI_SUCCESS) {
   }
+  // Nothing of this input stays behind (libFuzzer would take it for a leak).
+  board.Tcg().Log().Clear();
   return 0;
 }
