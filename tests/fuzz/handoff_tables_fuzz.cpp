@@ -145,7 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (secondEntry)
       board->Tables().AppendConfigurationEntry(gEfiSmbiosTableGuid, other.data());
   }
-  board.Tcg().Log().Clear();
+  if (!board.Records().empty())
+    board.Tcg().Log().Clear();
   const size_t poolBlocks = fuzz::HeapPool::Live();
 
   const EFI_STATUS status = TpmPlatform::MeasureHandoffTables();
