@@ -70,14 +70,16 @@ TEST(RequestProcessing, SetupFlagOperationsAndTheirFailures) {
 
 TEST(RequestProcessing, FailedHandOverLeavesTheBootRunning) {
   // Operation 3 waived by byte 25: start-up writes each variable once (#1),
-  // the hand-over writes the request (#2) and then "TCG" (#2).
+  // the hand-over writes the request (#2) and then "TCG" (#2). A request not
+  // handed over is never carried out: it records 0xFFF1 rather than keep
+  // bytes that read as a finished operation.
   struct Case {
     const char *Fault;
     Bytes Request;
   };
   const Case cases[] = {
-      {"SetVariable:ZELTCGPPIVAR#2=EFI_DEVICE_ERROR", Bytes(5, 0)},
-      {"SetVariable:TCG#2=EFI_DEVICE_ERROR", Bytes({3, 3, 0, 0, 0})},
+      {"SetVariable:ZELTCGPPIVAR#2=EFI_DEVICE_ERROR", Bytes({0, 0, 0xF1, 0, 0xFF})},
+      {"SetVariable:TCG#2=EFI_DEVICE_ERROR", Bytes({0, 3, 0xF1, 0, 0xFF})},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Fault);

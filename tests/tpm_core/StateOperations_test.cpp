@@ -73,6 +73,31 @@ TEST_F(StateOperations, RequestAndExecutionMarkers) {
   EXPECT_EQ(Board().Var(kTcgStateVariableName, gTcgStateVariableGuid), (Bytes{0, 0, 1, 0, 1, 0}));
 }
 
+TEST_F(StateOperations, ClearPpiRequestRecreatesOnlyAnAbsentOrOversizedVariable) {
+  struct Case {
+    const char *Name;
+    std::optional<Bytes> Stored;
+    const char *Fault; // nullptr: none
+    std::optional<Bytes> After;
+  };
+  const Case cases[] = {
+      {"absent", std::nullopt, nullptr, Bytes(5, 0)},
+      {"oversized", Bytes{6, 6, 0, 0, 0, 9}, nullptr, Bytes(5, 0)},
+      {"readable", Bytes{6, 6, 0xF1, 3, 0xFF}, nullptr, Bytes{0, 6, 0xF1, 3, 0xFF}},
+      // A read the store fails must not erase the last operation and result.
+      {"unreadable", Bytes{6, 6, 0xF1, 3, 0xFF}, "GetVariable:ZELTCGPPIVAR=EFI_DEVICE_ERROR",
+       Bytes{6, 6, 0xF1, 3, 0xFF}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.Name);
+    Start(c.Stored ? json::array({Variable("ZELTCGPPIVAR", kPpiGuid, *c.Stored)}) : json::array());
+    if (c.Fault)
+      Board()->Faults().Add(sim::FaultRule::Parse(c.Fault));
+    ClearPpiRequest();
+    EXPECT_EQ(Ppi(), c.After);
+  }
+}
+
 TEST_F(StateOperations, MarkPpiExecutedReportsAnUnreadableVariable) {
   Start();
   Board()->Faults().FailEvery("GetVariable:TCG", EFI_DEVICE_ERROR);

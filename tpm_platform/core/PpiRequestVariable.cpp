@@ -28,9 +28,13 @@ EFI_STATUS WritePpiRequestVariable(const UINT8 *Buffer5) {
 }
 
 VOID ClearPpiRequest() {
-  // An absent or unreadable variable is recreated from zeros.
+  // An absent or oversized variable is recreated from zeros. One the store
+  // fails to read is left as it is: zeros would erase the last operation and
+  // its result, and read as a finished operation 0.
   UINT8 request[kSize] = {};
-  (void)ReadPpiRequestVariable(request);
+  EFI_STATUS status = ReadPpiRequestVariable(request);
+  if (EFI_ERROR(status) && status != EFI_NOT_FOUND && status != EFI_BUFFER_TOO_SMALL)
+    return;
   request[__builtin_offsetof(PpiRequestVariable, Request)] = 0;
   (void)WritePpiRequestVariable(request);
 }

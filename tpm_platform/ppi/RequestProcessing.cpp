@@ -61,8 +61,14 @@ VOID EFIAPI PpiRequestNotify(EFI_EVENT, VOID *) {
     SetPpiSetupFlag(Operation);
     return;
   }
-  if (!EFI_ERROR(ExecutePpiRequest(Operation)))
-    ResetPlatform(EfiResetCold);
+  if (EFI_ERROR(ExecutePpiRequest(Operation))) {
+    // Not handed over, so never carried out: without a failure result the
+    // request's bytes would read as a finished operation, now and after the
+    // next start-up clears the request byte.
+    RecordPpiResult(kPpiResultFailed);
+    return;
+  }
+  ResetPlatform(EfiResetCold);
 }
 
 } // namespace TpmPlatform
