@@ -166,6 +166,36 @@ std::vector<Path> RequestPaths() {
     p.Clean = HandedOver("0101000000", "operation 1 done", "0001000000");
     paths.push_back(std::move(p));
   }
+  {
+    // Operation 5 (clear) refused with F4: 0xFFF0 and the reset.
+    Path p = RequestPath(
+        "PPI request refused at the screen (operation 5), reset",
+        RequestBoard(StateRecord(5), "F4", false), {}, [](const Point &p, const Facts &) -> Facts {
+          auto request = [](const char *bytes) -> Facts {
+            return {{"ZELTCGPPIVAR", bytes}, {"next boot: ZELTCGPPIVAR", bytes}};
+          };
+          if (ArmingFails(p))
+            return NotProcessed("0000000000");
+          // The request not recorded before the screen: the refusal goes
+          // to the bytes start-up left.
+          if (p.Key == "SetVariable:ZELTCGPPIVAR" && p.Call == 1)
+            return request("0000f000ff");
+          // The store refusing the result itself: the request's bytes stay.
+          if (p.Key == "SetVariable:ZELTCGPPIVAR" && p.Call == 3)
+            return request("0005000000");
+          if (p.Key == "GetVariable:LastBootFailed")
+            return {{"LastBootFailed", "01020304"}, {"next boot: LastBootFailed", "01020304"}};
+          return {};
+        });
+    p.Ends = sim::BootOutcome::Reset;
+    p.Clean = {{"boot", "reset"},
+               {"ZELTCGPPIVAR", "0005f000ff"},
+               {"CMOS 0x6F", "0"},
+               {"LastBootFailed", "absent"},
+               {"next boot: carried out", "nothing"},
+               {"next boot: ZELTCGPPIVAR", "0005f000ff"}};
+    paths.push_back(std::move(p));
+  }
   return paths;
 }
 
@@ -175,42 +205,45 @@ std::vector<Path> RequestPaths() {
 Path FlagPath(const char *name, json record, const char *keys, size_t offset) {
   const bool screen = *keys != 0;
   const uint8_t op = record[18];
-  return RequestPath(
-      name, RequestBoard(std::move(record), keys, false), {offset},
-      [offset, screen, op](const Point &p, const Facts &clean) -> Facts {
-        const std::string flag = "Setup " + std::to_string(offset);
-        // The next boot's "Setup" without the flag.
-        std::string setup = clean.at("next boot: Setup");
-        setup.replace(2 * offset, 2, "00");
-        auto request = [](const std::string &bytes) -> Facts {
-          return {{"ZELTCGPPIVAR", bytes}, {"next boot: ZELTCGPPIVAR", bytes}};
-        };
-        auto unset = [&](const std::string &bytes) {
-          Facts facts = request(bytes);
-          facts[flag] = "0";
-          facts["next boot: Setup"] = setup;
-          return facts;
-        };
-        if (ArmingFails(p))
-          return unset("0005f000ff");
-        // The flag's read or write failing records 0xFFF1 for the request:
-        // the operation's own code after the screen, else the earlier one.
-        if (p.Key == "GetVariable:Setup" || p.Key == "SetVariable:Setup")
-          return unset(screen ? sim::ToHex(std::vector<uint8_t>{0, op, 0xF1, 0, 0xFF})
-                              : "0005f100ff");
-        if (screen) {
-          // The request not recorded before the screen: the result goes to
-          // the earlier operation's bytes.
-          if (p.Key == "SetVariable:ZELTCGPPIVAR" && p.Call == 1)
-            return request("0005000000");
-          return {};
-        }
-        // Without the screen the result is the variable's only read and
-        // write; when either fails the earlier result stays.
-        if (p.Key == "GetVariable:ZELTCGPPIVAR" || p.Key == "SetVariable:ZELTCGPPIVAR")
-          return request("0005f000ff");
-        return {};
-      });
+  return RequestPath(name, RequestBoard(std::move(record), keys, false), {offset},
+                     [offset, screen, op](const Point &p, const Facts &clean) -> Facts {
+                       const std::string flag = "Setup " + std::to_string(offset);
+                       // The next boot's "Setup" without the flag.
+                       std::string setup = clean.at("next boot: Setup");
+                       setup.replace(2 * offset, 2, "00");
+                       auto request = [](const std::string &bytes) -> Facts {
+                         return {{"ZELTCGPPIVAR", bytes}, {"next boot: ZELTCGPPIVAR", bytes}};
+                       };
+                       auto unset = [&](const std::string &bytes) {
+                         Facts facts = request(bytes);
+                         facts[flag] = "0";
+                         facts["next boot: Setup"] = setup;
+                         return facts;
+                       };
+                       if (ArmingFails(p))
+                         return unset("0005f000ff");
+                       // The flag's read or write failing records 0xFFF1 for the request:
+                       // the operation's own code after the screen, else the earlier one.
+                       if (p.Key == "GetVariable:Setup" || p.Key == "SetVariable:Setup")
+                         return unset(screen
+                                          ? sim::ToHex(std::vector<uint8_t>{0, op, 0xF1, 0, 0xFF})
+                                          : "0005f100ff");
+                       if (screen) {
+                         // The request not recorded before the screen: the result goes to
+                         // the earlier operation's bytes.
+                         if (p.Key == "SetVariable:ZELTCGPPIVAR" && p.Call == 1)
+                           return request("0005000000");
+                         return {};
+                       }
+                       // Without the screen the result is the variable's only read and
+                       // write. Unreadable, it is rebuilt around the operation; unwritable,
+                       // the earlier result stays.
+                       if (p.Key == "GetVariable:ZELTCGPPIVAR")
+                         return request(sim::ToHex(std::vector<uint8_t>{0, op, 0, 0, 0}));
+                       if (p.Key == "SetVariable:ZELTCGPPIVAR")
+                         return request("0005f000ff");
+                       return {};
+                     });
 }
 
 std::vector<Path> FlagPaths() {

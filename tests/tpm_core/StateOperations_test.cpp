@@ -73,6 +73,31 @@ TEST_F(StateOperations, RequestAndExecutionMarkers) {
   EXPECT_EQ(Board().Var(kTcgStateVariableName, gTcgStateVariableGuid), (Bytes{0, 0, 1, 0, 1, 0}));
 }
 
+TEST_F(StateOperations, RequestResultRebuildsOnlyAVariableTheStoreFailsToRead) {
+  struct Case {
+    const char *Name;
+    std::optional<Bytes> Stored;
+    const char *Fault; // nullptr: none
+    std::optional<Bytes> After;
+  };
+  const Case cases[] = {
+      {"readable", Bytes{7, 7, 0x55, 9, 0x66}, nullptr, Bytes{0, 7, 0xF0, 9, 0xFF}},
+      {"absent", std::nullopt, nullptr, std::nullopt},
+      {"oversized", Bytes(6, 5), nullptr, Bytes(6, 5)},
+      // The request's own bytes would read as done: the refusal is stored.
+      {"unreadable", Bytes{16, 16, 0, 0, 0}, "GetVariable:ZELTCGPPIVAR=EFI_DEVICE_ERROR",
+       Bytes{0, 16, 0xF0, 0, 0xFF}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.Name);
+    Start(c.Stored ? json::array({Variable("ZELTCGPPIVAR", kPpiGuid, *c.Stored)}) : json::array());
+    if (c.Fault)
+      Board()->Faults().Add(sim::FaultRule::Parse(c.Fault));
+    RecordPpiRequestResult(16, 0xFFF0);
+    EXPECT_EQ(Ppi(), c.After);
+  }
+}
+
 TEST_F(StateOperations, ClearPpiRequestRecreatesOnlyAnAbsentOrOversizedVariable) {
   struct Case {
     const char *Name;

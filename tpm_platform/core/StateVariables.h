@@ -14,6 +14,10 @@ VOID ClearPpiRequest();
 EFI_STATUS RecordPpiRequest(UINT8 Operation);
 // Stores a result code; writes nothing when the variable cannot be read.
 VOID RecordPpiResult(UINT16 ResultCode);
+// Stores the result of the request for Operation being processed. A variable
+// that is there but fails to read is rebuilt around the operation, so the
+// request's own bytes (result 0) never stand for a refused or failed one.
+VOID RecordPpiRequestResult(UINT8 Operation, UINT16 ResultCode);
 
 EFI_STATUS ReadTcgStateVariable(UINT8 *Buffer6);
 EFI_STATUS WriteTcgStateVariable(const UINT8 *Buffer6);

@@ -50,7 +50,7 @@ VOID EFIAPI PpiRequestNotify(EFI_EVENT, VOID *) {
     gPpi.Decision = WaitForPpiConfirmation();
     ClearPpiRequest();
     if (!gPpi.Decision) {
-      RecordPpiResult(kPpiResultRefused);
+      RecordPpiRequestResult(Operation, kPpiResultRefused);
       ResetPlatform(EfiResetCold);
       return;
     }
@@ -65,7 +65,7 @@ VOID EFIAPI PpiRequestNotify(EFI_EVENT, VOID *) {
     // Not handed over, so never carried out: without a failure result the
     // request's bytes would read as a finished operation, now and after the
     // next start-up clears the request byte.
-    RecordPpiResult(kPpiResultFailed);
+    RecordPpiRequestResult(Operation, kPpiResultFailed);
     return;
   }
   ResetPlatform(EfiResetCold);

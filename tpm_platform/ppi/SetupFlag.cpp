@@ -30,13 +30,13 @@ VOID SetPpiSetupFlag(UINT8 Operation) {
       gRT->GetVariable(kSetupVariableName, &gSetupVariableGuid, nullptr, &Size, &Setup);
   const UINTN Offset = SetupFlagOffset(Operation);
   if (EFI_ERROR(Status) || Offset == 0) {
-    RecordPpiResult(kPpiResultFailed);
+    RecordPpiRequestResult(Operation, kPpiResultFailed);
     return;
   }
   Setup.Bytes[Offset] = 1;
   Status = gRT->SetVariable(kSetupVariableName, &gSetupVariableGuid, kTpmPlatformVariableAttributes,
                             Size, &Setup);
-  RecordPpiResult(EFI_ERROR(Status) ? kPpiResultFailed : kPpiResultSuccess);
+  RecordPpiRequestResult(Operation, EFI_ERROR(Status) ? kPpiResultFailed : kPpiResultSuccess);
 }
 
 } // namespace TpmPlatform
