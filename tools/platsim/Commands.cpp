@@ -5,7 +5,9 @@ namespace platsim {
 
 namespace {
 const Command kCommands[] = {
-    {"boot", "boot [--boots N] [--event-log FILE] [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
+    {"boot",
+     "boot [--boots N] [--event-log FILE] [--board FILE] [--state DIR] [--json FILE] [--fail "
+     "RULE]...",
      "boot the board with both drivers and report what they did", RunBoot},
     {"s3", "s3 [--cycles N] [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
      "boot, then suspend to S3 and resume: the boot script brings the devices back", RunS3},
@@ -22,6 +24,9 @@ const Command kCommands[] = {
      "boot, then send the OS's software-SMI request (0xE3 or 0xE0) and show the reply", RunSmi},
     {"ppi", "ppi OP [--keys KEY,...] [--owned] [--board FILE] [--state DIR] [--json FILE]",
      "a physical-presence request from the confirmation screen to the recorded result", RunPpi},
+    {"firmware", "firmware [--images DIR] [--keep DIR]",
+     "the driver images on OVMF under QEMU with a TPM 1.2 from swtpm: one line per check",
+     RunFirmware},
 };
 } // namespace
 

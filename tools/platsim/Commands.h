@@ -67,5 +67,6 @@ int RunS3(Args args);
 int RunPowerButton(Args args);
 int RunPress(Args args);
 int RunSmi(Args args);
+int RunFirmware(Args args);
 
 } // namespace platsim
