@@ -129,6 +129,10 @@ void Board::ConfigureBoard(ConfigSection &boot) {
     boot.Fail("phases", e.what());
   }
   resetReturns_ = boot.Bool("reset_returns", false);
+  const std::string levels = boot.String("notify_levels", "any");
+  if (levels != "any" && levels != "named")
+    boot.Fail("notify_levels", "expected \"any\" or \"named\"");
+  namedNotifyLevels_ = levels == "named";
 
   ConfigSection &memory = config_.Section("memory");
   for (ConfigSection *r : memory.Objects("regions")) {
@@ -338,6 +342,7 @@ void Board::PowerOn() {
   env.events.SetMisuseSink(
       [this](std::string text) { report_.Current().AddError(text + " (phase " + Phase() + ")"); });
   env.events.SetCloseListener([&env](EFI_EVENT e) { env.handles.DropRegistrationsOf(e); });
+  env.events.SetNamedNotifyLevelsOnly(namedNotifyLevels_);
   variables_.DropVolatile();
   variables_.SetRuntime(false);
   variables_.ClearWrites();

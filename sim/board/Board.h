@@ -187,6 +187,7 @@ private:
   unsigned bootIndex_ = 0;
   unsigned earlierBoots_ = 0;
   bool resetReturns_ = false;
+  bool namedNotifyLevels_ = false;
   bool halted_ = false;
   size_t traceLimit_ = 200000;
   struct MemoryRegionConfig {

@@ -67,6 +67,8 @@ EFI_STATUS EventEngine::Create(UINT32 type, EFI_TPL notifyTpl, EFI_EVENT_NOTIFY 
     // TPL_APPLICATION and TPL_CALLBACK).
     if (notifyTpl <= TPL_APPLICATION || notifyTpl >= TPL_HIGH_LEVEL)
       return EFI_INVALID_PARAMETER;
+    if (namedLevelsOnly_ && notifyTpl != TPL_CALLBACK && notifyTpl != TPL_NOTIFY)
+      return EFI_INVALID_PARAMETER;
   }
   auto e = std::make_unique<Event>();
   e->Type = type;

@@ -58,6 +58,9 @@ public:
   int AddIdleHook(IdleHook hook);
   void RemoveIdleHook(int id);
   void SetMisuseSink(MisuseSink sink) { misuse_ = std::move(sink); }
+  // Some firmware accepts only the named levels TPL_CALLBACK and TPL_NOTIFY
+  // for a notification and refuses the levels between them and below.
+  void SetNamedNotifyLevelsOnly(bool only) { namedLevelsOnly_ = only; }
   // Called when an event closes (the handle database drops its registrations).
   void SetCloseListener(std::function<void(EFI_EVENT)> listener) {
     closeListener_ = std::move(listener);
@@ -83,6 +86,7 @@ private:
   std::map<int, IdleHook> idleHooks_;
   int nextHook_ = 1;
   MisuseSink misuse_;
+  bool namedLevelsOnly_ = false;
   std::function<void(EFI_EVENT)> closeListener_;
 };
 

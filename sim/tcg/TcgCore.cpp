@@ -16,9 +16,9 @@ namespace {
 constexpr const char *kDefaultPhase = "tcg-core";
 // What a platform's TCG core calls on a normal boot; ZeroPpiVariableHook
 // only on platforms that want the request variable wiped.
-const std::vector<std::string> kDefaultCalls = {
-    "SyncTpmEnableHook", "GetPlatformOptions", "ProcessPpiRequestHook",
-    "MicrocodeHook",     "OptionRomHook",      "ReadyToBootHook"};
+const std::vector<std::string> kDefaultCalls = {"SyncTpmEnableHook",     "GetPlatformOptions",
+                                                "ProcessPpiRequestHook", "MicrocodeHook",
+                                                "OptionRomHook",         "ReadyToBootHook"};
 
 } // namespace
 

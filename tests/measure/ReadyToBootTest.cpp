@@ -192,6 +192,25 @@ TEST(ReadyToBoot, PcrsReadFromTheTpmEqualTheReplayedLog) {
   }
 }
 
+// Firmware that takes only TPL_CALLBACK and TPL_NOTIFY for notifications
+// refuses the callback's level 7; the hook retries at TPL_CALLBACK, so the log
+// is the same as on a board that accepts any level.
+TEST(ReadyToBoot, FirmwareWithNamedLevelsOnlyGetsTheSameRecords) {
+  auto records = [](const char *levels) {
+    auto patch = MeasurementBoard();
+    patch["boot"]["notify_levels"] = levels;
+    TestBoard board(patch);
+    board->Boot();
+    std::vector<std::pair<uint32_t, Bytes>> out;
+    for (const auto &r : FromWakeEvent(board.Records()))
+      out.emplace_back(r.Pcr, Bytes(r.Data.begin(), r.Data.end()));
+    return out;
+  };
+  auto any = records("any");
+  ASSERT_EQ(any.size(), 21u);
+  EXPECT_EQ(records("named"), any);
+}
+
 TEST(ReadyToBoot, LaterSignalsLogOnlyTheReturn) {
   auto patch = MeasurementBoard();
   patch["boot_manager"]["ready_to_boot_signals"] = 3;
