@@ -35,6 +35,18 @@ EFI_STATUS ReadOrRebuild(UINT8 *Tcg) {
   return status;
 }
 
+// "TCG" as both updates start: read (or rebuilt), confirmation mode on,
+// byte 5 clear and the executed flag as given.
+EFI_STATUS ReadForUpdate(UINT8 *Tcg, UINT8 PpiExecuted) {
+  EFI_STATUS status = ReadOrRebuild(Tcg);
+  if (EFI_ERROR(status))
+    return status;
+  Tcg[__builtin_offsetof(TcgStateVariable, ConfirmationMode)] = 1;
+  Tcg[__builtin_offsetof(TcgStateVariable, Reserved5)] = 0;
+  Tcg[__builtin_offsetof(TcgStateVariable, PpiExecuted)] = PpiExecuted;
+  return EFI_SUCCESS;
+}
+
 } // namespace
 
 EFI_STATUS ReadTcgStateVariable(UINT8 *Buffer6) {
@@ -57,12 +69,9 @@ VOID RebuildTcgStateVariable() {
 
 EFI_STATUS SyncTcgStateVariable() {
   UINT8 tcg[kSize] = {};
-  EFI_STATUS status = ReadOrRebuild(tcg);
+  EFI_STATUS status = ReadForUpdate(tcg, 0);
   if (EFI_ERROR(status))
     return status;
-  tcg[__builtin_offsetof(TcgStateVariable, ConfirmationMode)] = 1;
-  tcg[__builtin_offsetof(TcgStateVariable, Reserved5)] = 0;
-  tcg[__builtin_offsetof(TcgStateVariable, PpiExecuted)] = 0;
   UINT8 mfgState;
   if (!EFI_ERROR(ReadMfgTpmState(&mfgState)))
     ApplyMfgTpmState(tcg, mfgState);
@@ -71,12 +80,9 @@ EFI_STATUS SyncTcgStateVariable() {
 
 EFI_STATUS MarkPpiExecuted() {
   UINT8 tcg[kSize] = {};
-  EFI_STATUS status = ReadOrRebuild(tcg);
+  EFI_STATUS status = ReadForUpdate(tcg, 1);
   if (EFI_ERROR(status))
     return status;
-  tcg[__builtin_offsetof(TcgStateVariable, ConfirmationMode)] = 1;
-  tcg[__builtin_offsetof(TcgStateVariable, Reserved5)] = 0;
-  tcg[__builtin_offsetof(TcgStateVariable, PpiExecuted)] = 1;
   return WriteTcgStateVariable(tcg);
 }
 
