@@ -64,15 +64,17 @@ void ObservePpi(sim::Board &b, Facts &facts, const std::string &prefix) {
         setup ? std::to_string(setup->Data.at(offset)) : "absent";
 }
 
-// The hook's status: only its event and its registration can fail it.
-std::optional<EFI_STATUS> HookStatus(const Point &p, EFI_STATUS) {
-  if (p.Key == "CreateEvent" || p.Key == "RegisterProtocolNotify")
-    return EFI_DEVICE_ERROR;
-  return std::nullopt;
+// The hook's event and its registration (the first of each; a deferred
+// reset makes the second).
+bool ArmingFails(const Point &p) {
+  return (p.Key == "CreateEvent" || p.Key == "RegisterProtocolNotify") && p.Call == 1;
 }
 
-bool ArmingFails(const Point &p) {
-  return p.Key == "CreateEvent" || p.Key == "RegisterProtocolNotify";
+// The hook's status: only its arming can fail it.
+std::optional<EFI_STATUS> HookStatus(const Point &p, EFI_STATUS) {
+  if (ArmingFails(p))
+    return EFI_DEVICE_ERROR;
+  return std::nullopt;
 }
 
 // A path of hook slot 3: the driver starts, the hook arms the processing, the
@@ -165,6 +167,35 @@ std::vector<Path> RequestPaths() {
             return {{"LastBootFailed", "01020304"}, {"next boot: LastBootFailed", "01020304"}};
           return {};
         });
+    p.Ends = sim::BootOutcome::Reset;
+    p.Clean = HandedOver("0101000000", "operation 1 done", "0001000000");
+    paths.push_back(std::move(p));
+  }
+  {
+    // Operation 1 waived again, with ResetSystem returning until the Reset
+    // Architectural Protocol arrives at ready-to-boot: the reset waits for it.
+    json board = RequestBoard(StateRecord(1, {{25, 1}}), "", true);
+    board["ppi"] = {{"reset_arch_phase", "ready-to-boot"}};
+    Path p = RequestPath(
+        "PPI request waived (operation 1), handed over, reset deferred to ready-to-boot", board, {},
+        [](const Point &p, const Facts &) -> Facts {
+          if (ArmingFails(p))
+            return NotProcessed("0000000000");
+          // The deferred reset not armed: the boot goes on with the
+          // request handed over, and the next boot carries it out.
+          if (p.Key == "CreateEvent" || p.Key == "RegisterProtocolNotify")
+            return {{"boot", "completed"}};
+          if (p.Key == "SetVariable:ZELTCGPPIVAR" || p.Key == "SetVariable:TCG")
+            return NotProcessed(p.Key == "SetVariable:TCG" ? "0001f100ff" : "0000f100ff");
+          if (p.Key == "GetVariable:LastBootFailed")
+            return {{"LastBootFailed", "01020304"}, {"next boot: LastBootFailed", "01020304"}};
+          return {};
+        });
+    p.EndPhase = "ready-to-boot";
+    // The console's device and its key event come before the driver's own
+    // event for the deferred reset.
+    p.BoardCalls = {"InstallProtocolInterface"};
+    p.BoardPoints = {"CreateEvent#2", "CreateEvent#3"};
     p.Ends = sim::BootOutcome::Reset;
     p.Clean = HandedOver("0101000000", "operation 1 done", "0001000000");
     paths.push_back(std::move(p));
