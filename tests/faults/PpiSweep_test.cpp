@@ -3,26 +3,16 @@
 // with the reset or ending in a "Setup" flag, and the next boot's start-up
 // that records the result of the operation the earlier boot phase carried out.
 #include "faults/FaultSweep.h"
+#include "ppi/PpiTestBoard.h"
 #include "sim/ppi/PpiBoardComponent.h"
 
 namespace faultsweep {
 namespace {
 
-constexpr const char *kPpiGuid = "A8A2093B-FEFA-43C1-8E62-CE526847265E";
-constexpr const char *kTcgGuid = "962E8146-E513-4F64-BA77-67101B9929DA";
-constexpr const char *kLastBootFailedGuid = "B540A530-6978-4DA7-91CB-7207D764D262";
-
-// TpmPlatformState (after its skipped first byte): processing enabled (bytes 0
-// and 2), the operation at 18, and the given bytes.
-json StateRecord(uint8_t operation, std::initializer_list<std::pair<size_t, uint8_t>> set = {}) {
-  std::vector<uint8_t> record(64, 0);
-  record[0] = 1;
-  record[2] = 1;
-  record[18] = operation;
-  for (auto [offset, value] : set)
-    record[offset] = value;
-  return record;
-}
+using ppitest::kLastBootFailedGuid;
+using ppitest::kPpiGuid;
+using ppitest::kTcgGuid;
+using ppitest::StateRecord;
 
 json Variable(const char *name, const char *guid, const char *hex, unsigned attributes = 7) {
   return {{"name", name}, {"guid", guid}, {"attributes", attributes}, {"data", hex}};

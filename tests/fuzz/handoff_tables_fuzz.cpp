@@ -19,6 +19,7 @@
 // 0x1F-byte SMBIOS entry point, then the window's data. Short input is padded
 // with zeros. Addresses 0 and addresses inside the window are kept; any other
 // lands in the window (address modulo the window size).
+#include "FuzzCheck.h"
 #include "HeapPool.h"
 #include "IndustryStandard/SmBios.h"
 #include "Platform/PlatformTableProtocol.h"
@@ -42,14 +43,6 @@ constexpr uint64_t kRegion = 2 * kWindow;
 constexpr uint32_t kMaxPlatformTable = 0x10000;
 constexpr size_t kInterfaceSize = kPlatformTableAddressOffset + 8;
 constexpr size_t kHeaderSize = 1 + 8 + sizeof(SMBIOS_TABLE_ENTRY_POINT);
-
-#define CHECK(condition)                                                                           \
-  do {                                                                                             \
-    if (!(condition)) {                                                                            \
-      std::fprintf(stderr, "handoff_tables_fuzz: %s (line %d)\n", #condition, __LINE__);           \
-      std::abort();                                                                                \
-    }                                                                                              \
-  } while (0)
 
 // The reference board up to its protocols, without drivers, SMBIOS or platform
 // table of its own, with the "fuzz" region; the driver's globals bound to it.

@@ -11,6 +11,7 @@
 // its byte 810 set), then records {kind, UINT16 number, UINT16 size, data}
 // until the input ends: kind mod 3 is 0 for "BootOrder", 1 for Boot<number>,
 // 2 for Secure Boot variable number mod 5. A record of size 0 stores nothing.
+#include "FuzzCheck.h"
 #include "Guid/ImageAuthentication.h"
 #include "HeapPool.h"
 #include "Platform/SetupData.h"
@@ -29,14 +30,6 @@
 #include <vector>
 
 namespace {
-
-#define CHECK(condition)                                                                           \
-  do {                                                                                             \
-    if (!(condition)) {                                                                            \
-      std::fprintf(stderr, "measured_variables_fuzz: %s (line %d)\n", #condition, __LINE__);       \
-      std::abort();                                                                                \
-    }                                                                                              \
-  } while (0)
 
 constexpr size_t kSetupSwitch = 810;
 

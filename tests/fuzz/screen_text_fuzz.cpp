@@ -15,6 +15,7 @@
 // 2 writes what fits and answers EFI_BUFFER_TOO_SMALL, 3 writes what fits and
 // answers EFI_DEVICE_ERROR; bit 2: the given characters repeat up to the
 // count. Tokens without a record answer EFI_NOT_FOUND.
+#include "FuzzCheck.h"
 #include "HeapPool.h"
 #include "Platform/TextScreenProtocol.h"
 #include "measure/MeasureBoard.h"
@@ -30,14 +31,6 @@
 #include <vector>
 
 namespace {
-
-#define CHECK(condition)                                                                           \
-  do {                                                                                             \
-    if (!(condition)) {                                                                            \
-      std::fprintf(stderr, "screen_text_fuzz: %s (line %d)\n", #condition, __LINE__);              \
-      std::abort();                                                                                \
-    }                                                                                              \
-  } while (0)
 
 struct Text {
   bool Present = false;

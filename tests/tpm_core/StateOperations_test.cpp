@@ -26,6 +26,27 @@ protected:
   std::optional<Bytes> Ppi() {
     return board_->Var(kPpiRequestVariableName, gPpiRequestVariableGuid);
   }
+
+  // "ZELTCGPPIVAR" as stored (nullopt: absent), a fault rule the store applies
+  // (nullptr: none) and the variable after the operation.
+  struct StoredCase {
+    const char *Name;
+    std::optional<Bytes> Stored;
+    const char *Fault;
+    std::optional<Bytes> After;
+  };
+  template <size_t N, typename Operation>
+  void CheckStoredCases(const StoredCase (&cases)[N], Operation operation) {
+    for (const StoredCase &c : cases) {
+      SCOPED_TRACE(c.Name);
+      Start(c.Stored ? json::array({Variable("ZELTCGPPIVAR", kPpiGuid, *c.Stored)})
+                     : json::array());
+      if (c.Fault)
+        Board()->Faults().Add(sim::FaultRule::Parse(c.Fault));
+      operation();
+      EXPECT_EQ(Ppi(), c.After);
+    }
+  }
   std::optional<TestBoard> board_;
 };
 
@@ -74,13 +95,7 @@ TEST_F(StateOperations, RequestAndExecutionMarkers) {
 }
 
 TEST_F(StateOperations, RequestResultRebuildsOnlyAVariableTheStoreFailsToRead) {
-  struct Case {
-    const char *Name;
-    std::optional<Bytes> Stored;
-    const char *Fault; // nullptr: none
-    std::optional<Bytes> After;
-  };
-  const Case cases[] = {
+  const StoredCase cases[] = {
       {"readable", Bytes{7, 7, 0x55, 9, 0x66}, nullptr, Bytes{0, 7, 0xF0, 9, 0xFF}},
       {"absent", std::nullopt, nullptr, std::nullopt},
       {"oversized", Bytes(6, 5), nullptr, Bytes(6, 5)},
@@ -88,24 +103,11 @@ TEST_F(StateOperations, RequestResultRebuildsOnlyAVariableTheStoreFailsToRead) {
       {"unreadable", Bytes{16, 16, 0, 0, 0}, "GetVariable:ZELTCGPPIVAR=EFI_DEVICE_ERROR",
        Bytes{0, 16, 0xF0, 0, 0xFF}},
   };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.Name);
-    Start(c.Stored ? json::array({Variable("ZELTCGPPIVAR", kPpiGuid, *c.Stored)}) : json::array());
-    if (c.Fault)
-      Board()->Faults().Add(sim::FaultRule::Parse(c.Fault));
-    RecordPpiRequestResult(16, 0xFFF0);
-    EXPECT_EQ(Ppi(), c.After);
-  }
+  CheckStoredCases(cases, [] { RecordPpiRequestResult(16, 0xFFF0); });
 }
 
 TEST_F(StateOperations, ClearPpiRequestRecreatesOnlyAnAbsentOrOversizedVariable) {
-  struct Case {
-    const char *Name;
-    std::optional<Bytes> Stored;
-    const char *Fault; // nullptr: none
-    std::optional<Bytes> After;
-  };
-  const Case cases[] = {
+  const StoredCase cases[] = {
       {"absent", std::nullopt, nullptr, Bytes(5, 0)},
       {"oversized", Bytes{6, 6, 0, 0, 0, 9}, nullptr, Bytes(5, 0)},
       {"readable", Bytes{6, 6, 0xF1, 3, 0xFF}, nullptr, Bytes{0, 6, 0xF1, 3, 0xFF}},
@@ -113,14 +115,7 @@ TEST_F(StateOperations, ClearPpiRequestRecreatesOnlyAnAbsentOrOversizedVariable)
       {"unreadable", Bytes{6, 6, 0xF1, 3, 0xFF}, "GetVariable:ZELTCGPPIVAR=EFI_DEVICE_ERROR",
        Bytes{6, 6, 0xF1, 3, 0xFF}},
   };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.Name);
-    Start(c.Stored ? json::array({Variable("ZELTCGPPIVAR", kPpiGuid, *c.Stored)}) : json::array());
-    if (c.Fault)
-      Board()->Faults().Add(sim::FaultRule::Parse(c.Fault));
-    ClearPpiRequest();
-    EXPECT_EQ(Ppi(), c.After);
-  }
+  CheckStoredCases(cases, [] { ClearPpiRequest(); });
 }
 
 TEST_F(StateOperations, MarkPpiExecutedReportsAnUnreadableVariable) {
