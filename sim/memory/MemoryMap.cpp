@@ -3,16 +3,26 @@
 #include "sim/core/Errors.h"
 #include "sim/core/Text.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace sim {
+
+namespace {
+struct FreeBacking {
+  void operator()(uint8_t *bytes) const { std::free(bytes); }
+};
+} // namespace
 
 struct MemoryMap::Region {
   std::string Name;
   EFI_PHYSICAL_ADDRESS Base;
   uint64_t Size;
   bool ReadOnly = false;
-  std::unique_ptr<uint8_t[]> Backing; // null for MMIO
+  // calloc: a large region comes as untouched zero pages, so a board's RAM
+  // costs only what the boot writes (zeroing 16 MiB was most of a boot).
+  std::unique_ptr<uint8_t[], FreeBacking> Backing; // null for MMIO
   MmioHandler Handler;
   uint64_t Next = 0; // bump allocator offset
 };
@@ -39,7 +49,9 @@ std::span<uint8_t> MemoryMap::AddMemory(std::string name, EFI_PHYSICAL_ADDRESS b
   r->Base = base;
   r->Size = size;
   r->ReadOnly = readOnly;
-  r->Backing = std::make_unique<uint8_t[]>(size);
+  r->Backing.reset(static_cast<uint8_t *>(std::calloc(size, 1)));
+  if (!r->Backing)
+    throw std::bad_alloc();
   std::span<uint8_t> bytes(r->Backing.get(), size);
   regions_.push_back(std::move(r));
   return bytes;

@@ -1,4 +1,5 @@
 #include "sim/tpm/Tpm12.h"
+#include "sim/tpm/SelfTestKey.h"
 
 #include <libtpms/tpm_error.h>
 #include <libtpms/tpm_library.h>
@@ -185,7 +186,11 @@ void Tpm12::PowerOn() {
     gPowered->PowerOff();
   LibtpmsCallbacks::Register();
   gPowered = this;
-  TPM_RESULT rc = TPMLIB_MainInit();
+  TPM_RESULT rc;
+  {
+    SelfTestKeyScope selfTest(CacheFile("selftest-rsa-key"));
+    rc = TPMLIB_MainInit();
+  }
   if (rc != TPM_SUCCESS) {
     // libtpms must not process commands after a failed start.
     TPMLIB_Terminate();
