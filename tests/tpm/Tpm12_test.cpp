@@ -119,5 +119,24 @@ TEST(TpmNv, MalformedStateIsRejected) {
   EXPECT_EQ(Tpm12::ParseNv(good, "x"), Tpm12::ManufacturedState());
 }
 
+// Power-ons reuse one key pair for libtpms' start-up self-test; the keys the
+// TPM gives out must still be its own, fresh ones.
+TEST_F(PoweredTpm, EveryNewChipGeneratesItsOwnEndorsementKey) {
+  const Bytes readPubek = {0x00, 0xC1, 0x00, 0x00, 0x00, 0x1E, 0x00, 0x00, 0x00, 0x7C,
+                           1,    2,    3,    4,    5,    6,    7,    8,    9,    10,
+                           11,   12,   13,   14,   15,   16,   17,   18,   19,   20};
+  std::vector<Bytes> keys;
+  for (int chip = 0; chip < 2; ++chip) {
+    Tpm12 tpm(NvState{});
+    Boot(tpm);
+    ASSERT_EQ(tpm.CreateEndorsementKeyPair(), TPM_SUCCESS);
+    Bytes response = tpm.Transmit(readPubek);
+    ASSERT_GT(response.size(), 10u + 256u);
+    ASSERT_EQ(response[9], 0) << "TPM_ReadPubek failed";
+    keys.push_back(response);
+  }
+  EXPECT_NE(keys[0], keys[1]);
+}
+
 } // namespace
 } // namespace sim::tpm
