@@ -18,6 +18,9 @@ set(CMAKE_CXX_FLAGS_INIT
 -fno-stack-protector -mno-stack-arg-probe -fno-asynchronous-unwind-tables -mgeneral-regs-only \
 -ffunction-sections -fdata-sections")
 set(CMAKE_CXX_FLAGS_RELEASE_INIT "")
+# The images' flags belong to the project, not to a build directory: forced on
+# every configure, so an existing image build picks up a change to them.
+set(CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS_INIT}" CACHE STRING "" FORCE)
 set(CMAKE_BUILD_TYPE Release CACHE STRING "")
 set(CMAKE_EXECUTABLE_SUFFIX_CXX ".efi")
 set(CMAKE_CXX_OUTPUT_EXTENSION ".obj")
