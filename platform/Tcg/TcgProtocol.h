@@ -45,11 +45,10 @@ static_assert(__builtin_offsetof(TCG_PCR_EVENT, Event) == kTcgPcrEventHeaderSize
 static_assert(sizeof(TCG_EFI_BOOT_SERVICE_CAPABILITY) == 12, "capability layout");
 
 struct EFI_TCG_PROTOCOL;
-typedef EFI_STATUS(EFIAPI *EFI_TCG_STATUS_CHECK)(EFI_TCG_PROTOCOL *This,
-                                                 TCG_EFI_BOOT_SERVICE_CAPABILITY *ProtocolCapability,
-                                                 UINT32 *TCGFeatureFlags,
-                                                 EFI_PHYSICAL_ADDRESS *EventLogLocation,
-                                                 EFI_PHYSICAL_ADDRESS *EventLogLastEntry);
+typedef EFI_STATUS(EFIAPI *EFI_TCG_STATUS_CHECK)(
+    EFI_TCG_PROTOCOL *This, TCG_EFI_BOOT_SERVICE_CAPABILITY *ProtocolCapability,
+    UINT32 *TCGFeatureFlags, EFI_PHYSICAL_ADDRESS *EventLogLocation,
+    EFI_PHYSICAL_ADDRESS *EventLogLastEntry);
 typedef EFI_STATUS(EFIAPI *EFI_TCG_HASH_ALL)(EFI_TCG_PROTOCOL *This, UINT8 *HashData,
                                              UINT64 HashDataLen, TCG_ALGORITHM_ID AlgorithmId,
                                              UINT64 *HashedDataLen, UINT8 **HashedDataResult);
@@ -60,13 +59,10 @@ typedef EFI_STATUS(EFIAPI *EFI_TCG_PASS_THROUGH_TO_TPM)(EFI_TCG_PROTOCOL *This,
                                                         UINT8 *TpmInputParameterBlock,
                                                         UINT32 TpmOutputParameterBlockSize,
                                                         UINT8 *TpmOutputParameterBlock);
-typedef EFI_STATUS(EFIAPI *EFI_TCG_HASH_LOG_EXTEND_EVENT)(EFI_TCG_PROTOCOL *This,
-                                                          EFI_PHYSICAL_ADDRESS HashData,
-                                                          UINT64 HashDataLen,
-                                                          TCG_ALGORITHM_ID AlgorithmId,
-                                                          TCG_PCR_EVENT *TCGLogData,
-                                                          UINT32 *EventNumber,
-                                                          EFI_PHYSICAL_ADDRESS *EventLogLastEntry);
+typedef EFI_STATUS(EFIAPI *EFI_TCG_HASH_LOG_EXTEND_EVENT)(
+    EFI_TCG_PROTOCOL *This, EFI_PHYSICAL_ADDRESS HashData, UINT64 HashDataLen,
+    TCG_ALGORITHM_ID AlgorithmId, TCG_PCR_EVENT *TCGLogData, UINT32 *EventNumber,
+    EFI_PHYSICAL_ADDRESS *EventLogLastEntry);
 
 struct EFI_TCG_PROTOCOL {
   EFI_TCG_STATUS_CHECK StatusCheck;

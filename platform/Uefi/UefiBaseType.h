@@ -51,9 +51,15 @@ constexpr bool operator==(const EFI_GUID &a, const EFI_GUID &b) {
 }
 
 constexpr UINTN kEfiErrorBit = UINTN(1) << 63;
-constexpr EFI_STATUS EfiError(UINTN code) { return kEfiErrorBit | code; }
-constexpr EFI_STATUS EfiWarning(UINTN code) { return code; }
-constexpr bool EFI_ERROR(EFI_STATUS s) { return (s & kEfiErrorBit) != 0; }
+constexpr EFI_STATUS EfiError(UINTN code) {
+  return kEfiErrorBit | code;
+}
+constexpr EFI_STATUS EfiWarning(UINTN code) {
+  return code;
+}
+constexpr bool EFI_ERROR(EFI_STATUS s) {
+  return (s & kEfiErrorBit) != 0;
+}
 
 constexpr EFI_STATUS EFI_SUCCESS = 0;
 constexpr EFI_STATUS EFI_LOAD_ERROR = EfiError(1);

@@ -25,8 +25,7 @@ public:
   void AttachPhases(BootSequence &sequence) override {
     sequence.Attach("load-tpm-platform", "drivers", [this](Board &board) {
       if (loadTpm_)
-        board.StartImage(
-            {"TpmPlatformDxe", TpmPlatformDxeEntry, tpmFile_, TpmPlatformDxeStrings});
+        board.StartImage({"TpmPlatformDxe", TpmPlatformDxeEntry, tpmFile_, TpmPlatformDxeStrings});
     });
     sequence.Attach("load-button-smm", "drivers", [this](Board &board) {
       if (loadButton_)

@@ -51,7 +51,8 @@ TEST_F(IoSpaceTest, ClaimedPortsReachTheirDeviceWithContext) {
   EXPECT_EQ(trace[2].Device, "ec");
   EXPECT_EQ(trace[2].Width, 4);
 
-  EXPECT_THROW(board_->Io().Claim(0x60FF, 2, sim::PortHandler{"other", {}, {}}), sim::SimulationError);
+  EXPECT_THROW(board_->Io().Claim(0x60FF, 2, sim::PortHandler{"other", {}, {}}),
+               sim::SimulationError);
 }
 
 TEST_F(IoSpaceTest, TheTraceKeepsItsLimitButCountsEverything) {
