@@ -1,5 +1,5 @@
 // The common header of every ACPI description table and the generic address
-// structure (ACPI specification, "System Description Tables").
+// structure (ACPI standard, "System Description Tables").
 #pragma once
 #include "Uefi/UefiBaseType.h"
 

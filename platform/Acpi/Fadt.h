@@ -1,4 +1,4 @@
-// Fixed ACPI description table, "FACP" (ACPI specification, revision 3 layout;
+// Fixed ACPI description table, "FACP" (ACPI standard, revision 3 layout;
 // an ACPI 1.0 FADT is the first 116 bytes).
 #pragma once
 #include "Acpi/AcpiHeader.h"

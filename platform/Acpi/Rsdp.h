@@ -1,5 +1,5 @@
 // Root system description pointer and the root tables it leads to (ACPI
-// specification, "RSDP", "RSDT", "XSDT").
+// standard, "RSDP", "RSDT", "XSDT").
 #pragma once
 #include "Acpi/AcpiHeader.h"
 

@@ -1,4 +1,4 @@
-// EFI_LEGACY_BIOS_PROTOCOL (Framework Compatibility Support Module specification).
+// EFI_LEGACY_BIOS_PROTOCOL (Framework Compatibility Support Module standard).
 // Only CheckPciRom is called by the drivers; the other slots keep the published order.
 #pragma once
 #include "Uefi/UefiBaseType.h"

@@ -1,4 +1,4 @@
-// Signature databases of UEFI Secure Boot (UEFI specification, "Signature Database").
+// Signature databases of UEFI Secure Boot (UEFI standard, "Signature Database").
 #pragma once
 #include "Uefi/UefiBaseType.h"
 

@@ -1,4 +1,4 @@
-// SMBIOS 2.x entry point structure (DMTF SMBIOS specification) and its
+// SMBIOS 2.x entry point structure (DMTF SMBIOS standard) and its
 // configuration-table GUID.
 #pragma once
 #include "Uefi/UefiBaseType.h"

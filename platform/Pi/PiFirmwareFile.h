@@ -1,4 +1,4 @@
-// FFS file header (PI specification, volume 3, "Firmware File System").
+// FFS file header (PI standard, volume 3, "Firmware File System").
 #pragma once
 #include "Uefi/UefiBaseType.h"
 

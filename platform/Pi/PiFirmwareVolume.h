@@ -1,4 +1,4 @@
-// Firmware volume header (PI specification, volume 3, "Firmware Volume").
+// Firmware volume header (PI standard, volume 3, "Firmware Volume").
 #pragma once
 #include "Uefi/UefiBaseType.h"
 

@@ -1,4 +1,4 @@
-// HOB list structures (PI specification, volume 3).
+// HOB list structures (PI standard, volume 3).
 #pragma once
 #include "Uefi/UefiBaseType.h"
 

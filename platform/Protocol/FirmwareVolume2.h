@@ -1,4 +1,4 @@
-// EFI_FIRMWARE_VOLUME2_PROTOCOL (PI specification, volume 3).
+// EFI_FIRMWARE_VOLUME2_PROTOCOL (PI standard, volume 3).
 #pragma once
 #include "Pi/PiFirmwareFile.h"
 #include "Uefi/UefiBaseType.h"

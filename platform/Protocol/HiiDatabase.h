@@ -1,4 +1,4 @@
-// HII database and string protocols (UEFI specification, "HII Protocols").
+// HII database and string protocols (UEFI standard, "HII Protocols").
 #pragma once
 #include "Uefi/UefiHii.h"
 

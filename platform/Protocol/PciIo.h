@@ -1,4 +1,4 @@
-// EFI_PCI_IO_PROTOCOL (UEFI specification, "PCI I/O Protocol").
+// EFI_PCI_IO_PROTOCOL (UEFI standard, "PCI I/O Protocol").
 #pragma once
 #include "Uefi/UefiBaseType.h"
 

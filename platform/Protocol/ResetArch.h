@@ -1,4 +1,4 @@
-// Reset Architectural Protocol (PI specification, DXE architectural
+// Reset Architectural Protocol (PI standard, DXE architectural
 // protocols). Its installation means ResetSystem works; it has no members.
 #pragma once
 #include "Uefi/UefiBaseType.h"

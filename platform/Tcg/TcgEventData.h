@@ -1,4 +1,4 @@
-// Event-data layouts of the TCG PC Client and TCG EFI Platform specifications
+// Event-data layouts of the TCG PC Client and TCG EFI Platform standards
 // that the measurements write (packed, little-endian).
 #pragma once
 #include "Tcg/TcgProtocol.h"

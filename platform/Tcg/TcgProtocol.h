@@ -75,7 +75,7 @@ struct EFI_TCG_PROTOCOL {
 inline constexpr EFI_GUID gEfiTcgProtocolGuid = {
     0xF541796D, 0xA62E, 0x4954, {0xA7, 0x75, 0x95, 0x84, 0xF6, 0x1B, 0x9C, 0xDD}};
 
-// Event types of the TCG PC Client and TCG EFI Platform specifications.
+// Event types of the TCG PC Client and TCG EFI Platform standards.
 constexpr UINT32 EV_SEPARATOR = 0x00000004;
 constexpr UINT32 EV_EVENT_TAG = 0x00000006;
 constexpr UINT32 EV_CPU_MICROCODE = 0x00000009;

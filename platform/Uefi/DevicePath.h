@@ -1,4 +1,4 @@
-// Device path nodes (UEFI specification, "Device Path Protocol").
+// Device path nodes (UEFI standard, "Device Path Protocol").
 #pragma once
 #include "Uefi/UefiBaseType.h"
 
@@ -20,7 +20,7 @@ constexpr UINT8 END_INSTANCE_DEVICE_PATH_SUBTYPE = 0x01;
 inline constexpr EFI_GUID gEfiDevicePathProtocolGuid = {
     0x09576E91, 0x6D3F, 0x11D2, {0x8E, 0x39, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x3B}};
 
-// PI firmware-volume nodes (PI specification, volume 3).
+// PI firmware-volume nodes (PI standard, volume 3).
 constexpr UINT8 MEDIA_PIWG_FW_FILE_DP = 0x06;
 constexpr UINT8 MEDIA_PIWG_FW_VOL_DP = 0x07;
 

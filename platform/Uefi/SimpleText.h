@@ -1,4 +1,4 @@
-// Console protocols (UEFI specification, "Console Support").
+// Console protocols (UEFI standard, "Console Support").
 #pragma once
 #include "Uefi/UefiBaseType.h"
 

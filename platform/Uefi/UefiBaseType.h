@@ -1,4 +1,4 @@
-// Base types of the UEFI specification, usable by the freestanding image build
+// Base types of the UEFI standard, usable by the freestanding image build
 // (LLP64, x86_64-windows) and by the host build (LP64) alike.
 #pragma once
 

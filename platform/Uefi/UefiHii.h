@@ -1,4 +1,4 @@
-// HII package formats (UEFI specification, "Human Interface Infrastructure
+// HII package formats (UEFI standard, "Human Interface Infrastructure
 // Overview" and "HII Protocols"): package lists and string packages.
 #pragma once
 #include "Uefi/UefiBaseType.h"

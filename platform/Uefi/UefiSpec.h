@@ -1,4 +1,4 @@
-// System table, boot services and runtime services (UEFI specification,
+// System table, boot services and runtime services (UEFI standard,
 // "EFI System Table"). Slot order is the published one: drivers index these
 // tables exactly as real firmware lays them out.
 #pragma once

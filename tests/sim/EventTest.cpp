@@ -26,14 +26,14 @@ void EFIAPI Record(EFI_EVENT, VOID *context) {
 
 TEST_F(EventTest, NotificationsRunHighestTplFirstWhenTheTplDrops) {
   std::vector<std::string> log;
-  struct Spec {
+  struct Want {
     const char *name;
     EFI_TPL tpl;
-  } specs[] = {{"cb", TPL_CALLBACK}, {"seven", 7}, {"notify", TPL_NOTIFY}, {"cb2", TPL_CALLBACK}};
+  } wanted[] = {{"cb", TPL_CALLBACK}, {"seven", 7}, {"notify", TPL_NOTIFY}, {"cb2", TPL_CALLBACK}};
   std::vector<Probe> probes;
   probes.reserve(4);
   std::vector<EFI_EVENT> events;
-  for (auto &s : specs) {
+  for (auto &s : wanted) {
     probes.push_back({&log, s.name, bs_});
     EFI_EVENT e = nullptr;
     ASSERT_EQ(bs_->CreateEvent(EVT_NOTIFY_SIGNAL, s.tpl, Record, &probes.back(), &e), EFI_SUCCESS);
