@@ -1,6 +1,7 @@
 // The board's HII string database against the package list stored in
 // TpmPlatformDxe, and against damaged lists.
 #include "Uefi/UefiHii.h"
+#include "hii/HandBuiltPackages.h"
 #include "sim/hii/ImageStrings.h"
 #include "sim/hii/StringDatabase.h"
 
@@ -17,39 +18,8 @@ std::vector<uint8_t> DriverList() {
   return std::vector<uint8_t>(TpmPlatformDxeStrings, TpmPlatformDxeStrings + size);
 }
 
-// A package list with one string package built by hand: blocks as given.
-std::vector<uint8_t> ListWithBlocks(const std::vector<uint8_t> &blocks) {
-  std::vector<uint8_t> package(46, 0);
-  const char lang[] = "en-US";
-  package.insert(package.end(), lang, lang + sizeof(lang));
-  const uint32_t hdr = uint32_t(package.size());
-  std::memcpy(&package[4], &hdr, 4);
-  std::memcpy(&package[8], &hdr, 4);
-  package[44] = 1;
-  package.insert(package.end(), blocks.begin(), blocks.end());
-  const uint32_t header = HiiPackageHeader(uint32_t(package.size()), EFI_HII_PACKAGE_STRINGS);
-  std::memcpy(&package[0], &header, 4);
-
-  std::vector<uint8_t> list(20, 0);
-  list.insert(list.end(), package.begin(), package.end());
-  const uint32_t end = HiiPackageHeader(4, EFI_HII_PACKAGE_END);
-  list.insert(list.end(), reinterpret_cast<const uint8_t *>(&end),
-              reinterpret_cast<const uint8_t *>(&end) + 4);
-  const uint32_t total = uint32_t(list.size());
-  std::memcpy(&list[16], &total, 4);
-  return list;
-}
-
-std::vector<uint8_t> Ucs2Block(std::u16string_view text) {
-  std::vector<uint8_t> b{EFI_HII_SIBT_STRING_UCS2};
-  for (char16_t c : text) {
-    b.push_back(uint8_t(c));
-    b.push_back(uint8_t(c >> 8));
-  }
-  b.push_back(0);
-  b.push_back(0);
-  return b;
-}
+using hiitest::ListWithBlocks;
+using hiitest::Ucs2Block;
 
 TEST(HiiStringDatabase, DriverPackageListHoldsEveryScreenToken) {
   sim::HiiStringDatabase db;

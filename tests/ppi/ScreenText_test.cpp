@@ -2,6 +2,7 @@
 // longer than their buffer, sentences longer than the line buffer, and a
 // missing string package.
 #include "Uefi/UefiHii.h"
+#include "hii/HandBuiltPackages.h"
 #include "ppi/PpiTestBoard.h"
 #include "tpm_platform/core/Globals.h"
 #include "tpm_platform/ppi/ScreenText.h"
@@ -17,34 +18,11 @@ using namespace TpmPlatform;
 
 // A package list whose string 2 is `text` (string 1 names the language).
 Bytes PackageWith(const std::u16string &text) {
-  Bytes blocks;
-  for (const std::u16string &s : {std::u16string(u"English"), text}) {
-    blocks.push_back(EFI_HII_SIBT_STRING_UCS2);
-    for (char16_t c : s) {
-      blocks.push_back(uint8_t(c));
-      blocks.push_back(uint8_t(c >> 8));
-    }
-    blocks.insert(blocks.end(), {0, 0});
-  }
+  Bytes blocks = hiitest::Ucs2Block(u"English");
+  Bytes second = hiitest::Ucs2Block(text);
+  blocks.insert(blocks.end(), second.begin(), second.end());
   blocks.push_back(EFI_HII_SIBT_END);
-  Bytes package(46, 0);
-  const char lang[] = "en-US";
-  package.insert(package.end(), lang, lang + sizeof lang);
-  const uint32_t hdr = uint32_t(package.size());
-  std::memcpy(&package[4], &hdr, 4);
-  std::memcpy(&package[8], &hdr, 4);
-  package[44] = 1;
-  package.insert(package.end(), blocks.begin(), blocks.end());
-  const uint32_t header = HiiPackageHeader(uint32_t(package.size()), EFI_HII_PACKAGE_STRINGS);
-  std::memcpy(&package[0], &header, 4);
-  Bytes list(20, 0);
-  list.insert(list.end(), package.begin(), package.end());
-  const uint32_t end = HiiPackageHeader(4, EFI_HII_PACKAGE_END);
-  list.insert(list.end(), reinterpret_cast<const uint8_t *>(&end),
-              reinterpret_cast<const uint8_t *>(&end) + 4);
-  const uint32_t total = uint32_t(list.size());
-  std::memcpy(&list[16], &total, 4);
-  return list;
+  return hiitest::ListWithBlocks(blocks);
 }
 
 class ScreenText : public ::testing::Test {
