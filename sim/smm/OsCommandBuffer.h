@@ -39,6 +39,11 @@ public:
   std::u16string Units(size_t offset, size_t count) const;
   // Writes the value to port 0xB2: the chipset raises the software SMI.
   void RaiseSoftwareSmi(uint8_t value);
+  // An 0xE3 request as the OS sends it: the buffer cleared but for the status
+  // word (the OS keeps its own bits there), command and the three argument words at 4 to 16, the
+  // strings, then the SMI.
+  void SendButtonRequest(uint32_t command, const std::vector<std::u16string> &strings,
+                         uint32_t argument, uint32_t word12, uint32_t word16);
 
 private:
   std::span<uint8_t> bytes_;

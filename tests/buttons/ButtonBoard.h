@@ -65,16 +65,7 @@ public:
   // strings of the reply.
   Reply Command(uint32_t command, const std::vector<std::u16string> &strings, uint32_t argument = 0,
                 uint32_t settings = 0, uint32_t defaults = 0, size_t replyStrings = 2) {
-    sim::OsCommandBuffer os = Smm().Os();
-    uint32_t status = os.Read32(0);
-    os.Clear();
-    os.Write32(0, status);
-    os.Write32(4, command);
-    os.Write32(8, argument);
-    os.Write32(12, settings);
-    os.Write32(16, defaults);
-    os.WriteStrings(strings);
-    os.RaiseSoftwareSmi(0xE3);
+    Smm().Os().SendButtonRequest(command, strings, argument, settings, defaults);
     return Read(replyStrings);
   }
 

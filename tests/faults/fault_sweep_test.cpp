@@ -120,15 +120,7 @@ std::vector<Path> TpmPlatformPaths() {
 EFI_STATUS Command(sim::Board &b, uint32_t command, const std::vector<std::u16string> &strings,
                    uint32_t argument = 0, uint32_t rate = 0, uint32_t delay = 0) {
   sim::OsCommandBuffer os = Smm(b).Os();
-  const uint32_t status = os.Read32(0);
-  os.Clear();
-  os.Write32(0, status);
-  os.Write32(4, command);
-  os.Write32(8, argument);
-  os.Write32(12, rate);
-  os.Write32(16, delay);
-  os.WriteStrings(strings);
-  os.RaiseSoftwareSmi(0xE3);
+  os.SendButtonRequest(command, strings, argument, rate, delay);
   if ((os.Read32(0) & 0x80) == 0)
     throw sim::SimulationError("SMI 0xE3 did not set the handled bit");
   return os.Read32(4);

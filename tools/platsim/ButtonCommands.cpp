@@ -234,15 +234,7 @@ struct Request {
 };
 
 void Raise(sim::OsCommandBuffer &os, const Request &r) {
-  uint32_t status = os.Read32(0); // the OS keeps its own status bits
-  os.Clear();
-  os.Write32(0, status);
-  os.Write32(4, r.Command);
-  os.Write32(8, r.Argument);
-  os.Write32(12, r.Settings);
-  os.Write32(16, r.Defaults);
-  os.WriteStrings(r.Strings);
-  os.RaiseSoftwareSmi(0xE3);
+  os.SendButtonRequest(r.Command, r.Strings, r.Argument, r.Settings, r.Defaults);
 }
 
 bool OnOff(const std::string &option, const std::string &text) {
