@@ -35,6 +35,8 @@ trap cleanup EXIT
 mkdir -p "$work/esp/EFI/BOOT" "$work/tpm"
 cp "$app" "$work/esp/EFI/BOOT/BOOTX64.EFI"
 cp "$images/tpm_platform/TpmPlatformDxe.efi" "$images/button_smm/ButtonSmm.efi" "$work/esp/"
+# Anything else the volume should carry (scripts/os-run.sh adds a kernel and its initrd).
+[ -z "${FIRMWARE_RUN_ESP_EXTRA:-}" ] || cp -R "$FIRMWARE_RUN_ESP_EXTRA"/. "$work/esp/"
 cp "$vars" "$work/vars.fd"
 chmod u+w "$work/vars.fd"
 
