@@ -1,4 +1,5 @@
 #include "sim/acpi/AcpiBoard.h"
+#include "sim/acpi/AcpiExec.h"
 #include "sim/acpi/ReferenceDsdt.h"
 
 #include "Acpi/AcpiHeader.h"
@@ -77,6 +78,10 @@ void AcpiBoard::Configure(ConfigSection &section) {
     fadtXDsdt_ = section.Integer("fadt_x_dsdt", 0);
   installProtocol_ = section.Bool("protocol", true);
   region_ = section.String("region", "low");
+  tpmDevice_ = section.String("tpm_device", "\\_SB.PCI0.LPCB.TPM");
+  if (tpmDevice_.empty() || tpmDevice_[0] != '\\' ||
+      tpmDevice_.find_first_of(" ;\n\r") != std::string::npos)
+    section.Fail("tpm_device", "\"" + tpmDevice_ + "\" is no absolute ACPI path");
 }
 
 void AcpiBoard::AttachPhases(BootSequence &sequence) {
@@ -272,15 +277,56 @@ void AcpiBoard::Report(Board &board, BootReport &report) {
                   {"qesd_before", before},          {"qesd_after", after},
                   {"qesd_before_text", beforeText}, {"qesd_after_text", afterText},
                   {"changed_bytes", changed},       {"checksum_valid", checksumValid}};
+  // What an operating system's ACPI interpreter makes of both tables.
+  std::string staBefore, staAfter, interpreterNote;
+  if (evaluate_) {
+    const std::string sta = tpmDevice_ + "._STA";
+    const std::vector<std::string> paths = {sta, "\\QESD"};
+    auto evaluate = [&](const AcpiBytes &table) {
+      try {
+        return EvaluateWithAcpiExec(table, paths);
+      } catch (const std::exception &e) {
+        AcpiExecResult failed;
+        failed.Outcome = AcpiExecResult::State::NotLoaded;
+        failed.Detail = e.what();
+        return failed;
+      }
+    };
+    const AcpiExecResult was = evaluate(pristine_);
+    const AcpiExecResult is = evaluate(now);
+    auto show = [&](const AcpiExecResult &r) {
+      return "; " + sta + " " + DescribeAcpiExecValue(r, sta) +
+             (r.Outcome == AcpiExecResult::State::Evaluated
+                  ? ", QESD " + DescribeAcpiExecValue(r, "\\QESD") + " (acpiexec)"
+                  : "");
+    };
+    staBefore = show(was);
+    staAfter = show(is);
+    if (is.ChecksumFixed || was.ChecksumFixed)
+      interpreterNote = "acpiexec evaluated a copy with the checksum fixed up (it refuses a "
+                        "wrong one; the table itself is left as it is)";
+    auto data = [&](const AcpiExecResult &r) {
+      nlohmann::json value = {{"sta", DescribeAcpiExecValue(r, sta)},
+                              {"qesd", DescribeAcpiExecValue(r, "\\QESD")},
+                              {"checksum_fixed_on_copy", r.ChecksumFixed}};
+      const AcpiExecValue *v = r.Find(sta);
+      value["sta_value"] = v && v->Integer ? nlohmann::json(*v->Integer) : nlohmann::json();
+      return value;
+    };
+    section.Data["acpiexec"] = {
+        {"tpm_device", tpmDevice_}, {"before", data(was)}, {"after", data(is)}};
+  }
   section.Lines = {
       "DSDT at " + Hex(dsdt_.Address, 8) + " (" + std::to_string(dsdt_.Length) + " bytes, " +
           dsdtSource_ + "); ACPI support protocol lists: " + (listed.empty() ? "none" : listed),
-      "QESD before start-up: " + beforeText,
-      "QESD after start-up:  " + afterText,
+      "QESD before start-up: " + beforeText + staBefore,
+      "QESD after start-up:  " + afterText + staAfter,
       changes.empty() ? std::string("DSDT unchanged")
                       : "DSDT bytes changed: " + changes +
                             (checksumValid ? "" : " (checksum left as it was: now invalid)"),
   };
+  if (!interpreterNote.empty())
+    section.Lines.push_back(interpreterNote);
 }
 
 } // namespace sim

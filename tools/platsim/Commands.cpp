@@ -6,9 +6,11 @@ namespace platsim {
 namespace {
 const Command kCommands[] = {
     {"boot",
-     "boot [--boots N] [--event-log FILE] [--board FILE] [--state DIR] [--json FILE] [--fail "
-     "RULE]...",
-     "boot the board with both drivers and report what they did", RunBoot},
+     "boot [--boots N] [--event-log FILE] [--no-acpiexec] [--board FILE] [--state DIR] [--json "
+     "FILE] [--fail RULE]...",
+     "boot the board with both drivers and report what they did; the TPM device's _STA as "
+     "acpiexec evaluates it (when installed) beside QESD",
+     RunBoot},
     {"s3", "s3 [--cycles N] [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
      "boot, then suspend to S3 and resume: the boot script brings the devices back", RunS3},
     {"power-button", "power-button [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
