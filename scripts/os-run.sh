@@ -29,7 +29,9 @@ mkdir -p "$work/extra/linux"
 cp "$os/vmlinuz" "$os/initrd.img" "$work/extra/linux/"
 
 set +e
-FIRMWARE_RUN_ESP_EXTRA=$work/extra scripts/firmware-run.sh "$images" --keep "$work/firmware"
+# Linux's start under TCG takes longer than the stories: give QEMU more time.
+FIRMWARE_RUN_ESP_EXTRA=$work/extra FIRMWARE_RUN_TIMEOUT=300 \
+  scripts/firmware-run.sh "$images" --keep "$work/firmware"
 firmware_rc=$?
 set -e
 echo "== what Linux read"
