@@ -57,7 +57,6 @@ public:
   // and of QESD in the DSDT before and after start-up (off by default: each
   // evaluation runs a process).
   void SetInterpreterEvaluation(bool on) { evaluate_ = on; }
-  const std::string &TpmDevicePath() const { return tpmDevice_; }
 
 private:
   struct Instance {
