@@ -18,7 +18,7 @@ using namespace SmmCompat;
 namespace {
 
 std::string ImagePath(const char *Relative) {
-  return std::string(BINARY_DIR) + "/images/" + Relative;
+  return std::string(IMAGE_DIR) + "/" + Relative;
 }
 
 std::vector<UINT8> ReadFile(const std::string &Path) {
@@ -109,6 +109,8 @@ class RealImage : public ::testing::TestWithParam<const char *> {};
 TEST_P(RealImage, RelocatesExactlyTheSlotsTheImageLists) {
   std::string Path = ImagePath(GetParam());
   std::vector<UINT8> File = ReadFile(Path);
+  if (File.empty())
+    GTEST_SKIP() << Path << " is not built (scripts/build.sh default builds the images)";
   ASSERT_GT(File.size(), 0x200u) << Path;
   std::vector<UINT32> Relocations = ReadobjRelocations(Path);
   ASSERT_FALSE(Relocations.empty()) << "llvm-readobj lists no DIR64 relocation in " << Path;
@@ -147,6 +149,8 @@ struct Mutation {
 
 TEST(PeLoader, RefusesBrokenImages) {
   const std::vector<UINT8> Good = ReadFile(ImagePath("button_smm/ButtonSmm.efi"));
+  if (Good.empty())
+    GTEST_SKIP() << "ButtonSmm.efi is not built (scripts/build.sh default builds the images)";
   ASSERT_GT(Good.size(), 0x200u);
   const Mutation Cases[] = {
       {"truncated to the DOS header", [](auto &F, auto &) { F.resize(0x30); }, EFI_LOAD_ERROR,
