@@ -3,6 +3,7 @@
 // handler, keeps the loader for Register until the SMM ready-to-lock, and
 // publishes the Framework dispatch and boot-script protocols where Framework
 // SMM drivers look for them (the UEFI protocol database).
+#include "Protocol/SmmAccess2.h"
 #include "Protocol/SmmReadyToLock.h"
 #include "smm_compat/core/BootScriptLog.h"
 #include "smm_compat/core/Dispatch.h"
@@ -36,6 +37,21 @@ EFI_STATUS NewRecord(EFI_BOOT_SERVICES *Bs) {
   gSmm.Record->Revision = kRecordRevision;
   gSmm.Record->Size = sizeof(CompatRecord);
   return EFI_SUCCESS;
+}
+
+// The loader checks its source buffers against these; without them it loads nothing.
+VOID ReadSmramRanges(EFI_BOOT_SERVICES *Bs) {
+  EFI_SMM_ACCESS2_PROTOCOL *Access = nullptr;
+  if (EFI_ERROR(Bs->LocateProtocol(&gEfiSmmAccess2ProtocolGuid, nullptr,
+                                   reinterpret_cast<VOID **>(&Access))))
+    return;
+  EFI_SMRAM_DESCRIPTOR Map[kMaxSmramRanges];
+  UINTN Size = sizeof(Map);
+  if (EFI_ERROR(Access->GetCapabilities(Access, &Size, Map)))
+    return;
+  gSmm.SmramCount = Size / sizeof(Map[0]);
+  for (UINTN i = 0; i < gSmm.SmramCount; ++i)
+    gSmm.Smram[i] = {Map[i].CpuStart, Map[i].PhysicalSize};
 }
 
 EFI_STATUS Publish(EFI_BOOT_SERVICES *Bs) {
@@ -82,6 +98,7 @@ extern "C" EFI_STATUS EFIAPI SmmCompatSmmEntry(EFI_HANDLE ImageHandle,
   Status = gSmm.SmmBase2->GetSmstLocation(gSmm.SmmBase2, &gSmm.Smst2);
   if (EFI_ERROR(Status))
     return Status;
+  ReadSmramRanges(Bs);
   Status = NewRecord(Bs);
   if (EFI_ERROR(Status))
     return Status;

@@ -20,6 +20,9 @@ EFI_STATUS LoadAndStart(const LoaderRequest &Request, EFI_HANDLE *ImageHandle) {
     return EFI_ACCESS_DENIED;
   if (Request.ImageAddress == 0 || Request.ImageSize == 0 || Request.ImageSize > kMaxImageSize)
     return EFI_LOAD_ERROR;
+  // The image is read from outside SMRAM only: SMRAM's own bytes are not a source.
+  if (!BufferOutsideSmram(gSmm.Smram, gSmm.SmramCount, Request.ImageAddress, Request.ImageSize))
+    return EFI_ACCESS_DENIED;
   if (Record->ImagesLoaded >= kMaxLoadedImages)
     return EFI_OUT_OF_RESOURCES;
 

@@ -3,6 +3,7 @@
 #include "Framework/SmmSystemTable.h"
 #include "Pi/PiSmmCis.h"
 #include "smm_compat/core/CompatRecord.h"
+#include "smm_compat/core/SmramRanges.h"
 
 namespace SmmCompat {
 
@@ -13,6 +14,8 @@ struct SmmState {
   EFI_SMM_SYSTEM_TABLE2 *Smst2;
   CompatRecord *Record;
   EFI_HANDLE LoaderHandle; // the loader's SMI handler while it is registered
+  SmramRange Smram[kMaxSmramRanges];
+  UINTN SmramCount;
 };
 constexpr SmmState kInitialSmmState = {};
 extern SmmState gSmm;

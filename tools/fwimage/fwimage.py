@@ -246,7 +246,9 @@ class Image:
         lc_lp_pb = self.props[0]
         dict_size, = struct.unpack_from('<I', self.props, 1)
         lc, rest = lc_lp_pb % 9, lc_lp_pb // 9
-        filters = [{'id': lzma.FILTER_LZMA1, 'preset': 6, 'dict_size': dict_size,
+        # The fast encoder mode: three times quicker than the default for some
+        # 10% more bytes, which the first volume has room for (checked below).
+        filters = [{'id': lzma.FILTER_LZMA1, 'preset': 1, 'dict_size': dict_size,
                     'lc': lc, 'lp': rest % 5, 'pb': rest // 5}]
         stream = bytearray(lzma.compress(bytes(self.inner), format=lzma.FORMAT_ALONE,
                                          filters=filters))
