@@ -3,7 +3,9 @@
 namespace SmmCompat {
 namespace {
 
-// Software-SMI values are one byte: what the OS writes to port 0xB2.
+// Software-SMI values are one byte: what the OS writes to port 0xB2. Value 0
+// is what the SMM core writes for its own SMIs: no handler can have it.
+constexpr UINTN kMinSwValue = 0x01;
 constexpr UINTN kMaxSwValue = 0xFF;
 // GPIs of the chipset's GPE0 block.
 constexpr UINTN kGpiCount = 16;
@@ -28,7 +30,7 @@ constinit DispatchState gDispatch = kEmptyDispatch;
 EFI_STATUS EFIAPI SwRegister(EFI_SMM_SW_DISPATCH_PROTOCOL *This, EFI_SMM_SW_DISPATCH Function,
                              EFI_SMM_SW_DISPATCH_CONTEXT *Context, EFI_HANDLE *Handle) {
   if (This == nullptr || Function == nullptr || Context == nullptr || Handle == nullptr ||
-      Context->SwSmiInputValue > kMaxSwValue)
+      Context->SwSmiInputValue < kMinSwValue || Context->SwSmiInputValue > kMaxSwValue)
     return EFI_INVALID_PARAMETER;
   // One handler per value: a second would answer the OS's request twice.
   for (const SwEntry &Entry : gDispatch.Sw)

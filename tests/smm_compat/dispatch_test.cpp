@@ -77,6 +77,7 @@ TEST_F(Dispatch, SoftwareRegistrationsRefused) {
   } Cases[] = {
       {"second handler for a value", RegisterSw(SwHandler<2>, 0xE3)},
       {"value above one byte", RegisterSw(SwHandler<2>, 0x100)},
+      {"value 0, the SMM core's own", RegisterSw(SwHandler<2>, 0)},
       {"no function", RegisterSw(nullptr, 0x10)},
       {"no context", Sw->Register(Sw, SwHandler<2>, nullptr, &Handle)},
       {"no handle", Sw->Register(Sw, SwHandler<2>, &Context, nullptr)},
