@@ -1,6 +1,7 @@
 // What the compatibility layer recorded of ButtonSmm's way into SMRAM.
 #include "Framework/BootScriptSave.h"
 #include "Framework/SmmBase.h"
+#include "Protocol/FirmwareVolume2.h"
 #include "support/Strings.h"
 #include "tests/firmware_smm/app/Log.h"
 #include "tests/firmware_smm/app/Stories.h"
@@ -22,6 +23,44 @@ BOOLEAN HasBootScriptEntry(UINT8 OpCode, UINT64 Address, UINT64 Value, UINT64 Ma
   return FALSE;
 }
 
+// ButtonSmm's file in the DXE volume (the name scripts/firmware-smm-run.sh gives it).
+constexpr EFI_GUID kButtonSmmFile = {
+    0xC4E7B2A9, 0x1F38, 0x4D56, {0x9E, 0x0B, 0x7A, 0x2D, 0x5C, 0x8F, 0x61, 0x34}};
+constexpr EFI_SECTION_TYPE kSectionPe32 = 0x10;
+
+// The PE32 section of ButtonSmm's file as the firmware volume holds it.
+BOOLEAN ReadButtonSmmFile(UINT8 *Head, UINT32 *SizeOfImage) {
+  EFI_HANDLE *Handles = nullptr;
+  UINTN Count = 0;
+  if (EFI_ERROR(gFw.Bs->LocateHandleBuffer(ByProtocol, &gEfiFirmwareVolume2ProtocolGuid, nullptr,
+                                           &Count, &Handles)))
+    return FALSE;
+  BOOLEAN Found = FALSE;
+  for (UINTN i = 0; i < Count && !Found; ++i) {
+    EFI_FIRMWARE_VOLUME2_PROTOCOL *Fv = nullptr;
+    if (EFI_ERROR(gFw.Bs->HandleProtocol(Handles[i], &gEfiFirmwareVolume2ProtocolGuid,
+                                         reinterpret_cast<VOID **>(&Fv))))
+      continue;
+    VOID *Image = nullptr;
+    UINTN Size = 0;
+    UINT32 Authentication = 0;
+    if (EFI_ERROR(
+            Fv->ReadSection(Fv, &kButtonSmmFile, kSectionPe32, 0, &Image, &Size, &Authentication)))
+      continue;
+    const auto *Bytes = static_cast<const UINT8 *>(Image);
+    UINT32 Pe = Bytes[0x3C] | Bytes[0x3D] << 8 | Bytes[0x3E] << 16 | UINT32(Bytes[0x3F]) << 24;
+    if (Size >= kImageHeadBytes && Pe + 4 + 20 + 60 <= Size) {
+      CopyBytes(Head, Bytes, kImageHeadBytes);
+      const UINT8 *P = Bytes + Pe + 4 + 20 + 56; // SizeOfImage in the optional header
+      *SizeOfImage = P[0] | P[1] << 8 | P[2] << 16 | UINT32(P[3]) << 24;
+      Found = TRUE;
+    }
+    gFw.Bs->FreePool(Image);
+  }
+  gFw.Bs->FreePool(Handles);
+  return Found;
+}
+
 } // namespace
 
 VOID LoadStory() {
@@ -40,6 +79,12 @@ VOID LoadStory() {
   const LoadedImageRecord &Image = gRecord->Images[0];
   Check(Image.Head[0] == 'M' && Image.Head[1] == 'Z' && Image.Size != 0,
         u"the SMRAM copy starts with its PE header (%d bytes at %lx)", Image.Size, Image.Base);
+  UINT8 FileHead[kImageHeadBytes];
+  UINT32 FileSizeOfImage = 0;
+  BOOLEAN FromVolume = ReadButtonSmmFile(FileHead, &FileSizeOfImage);
+  Check(FromVolume && CompareBytes(FileHead, Image.Head, kImageHeadBytes) == 0 &&
+            FileSizeOfImage == Image.Size,
+        u"it is ButtonSmm's file from the DXE volume (SizeOfImage %d)", FileSizeOfImage);
   Check(Image.InSmmAtEntry == 1 && Image.Entry > Image.Base &&
             Image.Entry < Image.Base + Image.Size,
         u"its entry point (%lx) ran in SMM", Image.Entry);
