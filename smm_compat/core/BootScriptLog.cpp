@@ -64,16 +64,17 @@ EFI_STATUS Record(UINT8 Form, UINTN OpCode, va_list Args) {
   return EFI_SUCCESS;
 }
 
-// TableName and OpCode are UINT16 in the interface; each still arrives in a full
-// argument slot, of which only the low 16 bits are defined. Taking them as
-// UINTN keeps va_start on a type that is not promoted.
-EFI_STATUS EFIAPI FrameworkWrite(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *, UINTN TableName, UINTN OpCode,
+EFI_STATUS EFIAPI FrameworkWrite(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *, UINT16 TableName, UINT16 OpCode,
                                  ...) {
-  OpCode &= 0xFFFF;
-  if ((TableName & 0xFFFF) != EFI_ACPI_S3_RESUME_SCRIPT_TABLE)
+  if (TableName != EFI_ACPI_S3_RESUME_SCRIPT_TABLE)
     return EFI_INVALID_PARAMETER;
   va_list Args;
+  // The Framework form ends its named parameters with a UINT16; the x64 calling
+  // conventions pass it in a full argument slot, so va_start finds the operands.
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
   va_start(Args, OpCode);
+#pragma clang diagnostic pop
   EFI_STATUS Status = Record(kFormFramework, OpCode, Args);
   va_end(Args);
   return Status;
@@ -95,14 +96,9 @@ EFI_STATUS EFIAPI CloseTable(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *, UINT16 TableName,
   return gLog == nullptr ? EFI_NOT_READY : EFI_SUCCESS;
 }
 
-// Each form's interface: the protocol's layout, with Write as defined above.
-struct FrameworkBootScriptProtocol {
-  EFI_STATUS(EFIAPI *Write)(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *, UINTN, UINTN, ...);
-  EFI_BOOT_SCRIPT_CLOSE_TABLE CloseTable;
-};
-static_assert(sizeof(FrameworkBootScriptProtocol) == sizeof(EFI_BOOT_SCRIPT_SAVE_PROTOCOL),
-              "both forms share the layout");
-constinit FrameworkBootScriptProtocol gFramework = {FrameworkWrite, CloseTable};
+constinit EFI_BOOT_SCRIPT_SAVE_PROTOCOL gFramework = {FrameworkWrite, CloseTable};
+
+// The PI form's interface: the protocol's layout, Write with the OpCode first.
 struct PiBootScriptProtocol {
   EFI_S3_SAVE_STATE_WRITE Write;
   EFI_BOOT_SCRIPT_CLOSE_TABLE CloseTable;
@@ -118,7 +114,7 @@ VOID InitBootScriptLog(CompatRecord *Record) {
 }
 
 EFI_BOOT_SCRIPT_SAVE_PROTOCOL *FrameworkBootScript() {
-  return reinterpret_cast<EFI_BOOT_SCRIPT_SAVE_PROTOCOL *>(&gFramework);
+  return &gFramework;
 }
 
 EFI_BOOT_SCRIPT_SAVE_PROTOCOL *PiBootScript() {
