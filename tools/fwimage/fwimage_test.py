@@ -14,6 +14,7 @@ import unittest
 import uuid
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, HERE)
 import fwimage  # noqa: E402
 
