@@ -8,15 +8,18 @@
 #   4. platsim's wall time for a full boot of the reference board beside the
 #      wall time of the QEMU firmware run of the same story (median of N runs);
 #      platsim's acpiexec evaluation of the DSDT timed apart
-#   5. the OS run (scripts/os-run.sh: the firmware run, then Debian's kernel):
+#   5. the SMM story on firmware: image patch, QEMU run, whole story
+#      (bench/smm_story.sh; skipped with NO_QEMU=1)
+#   6. the OS run (scripts/os-run.sh: the firmware run, then Debian's kernel):
 #      its QEMU wall time beside the firmware run's, and the whole script's
 # Not a test: it measures. A figure that misses its target is marked MISSED.
 #
 # Usage: bench/run.sh [BUILD_DIR]     (default build/default)
 #   RUNS=N        platsim boots timed (default 5)
 #   QEMU_RUNS=N   firmware runs timed (default 3)
-#   NO_QEMU=1     skip the firmware and OS runs (no ratio then)
+#   SMM_RUNS=N    SMM story runs timed (default 3)
 #   OS_RUNS=N     OS runs timed (default 3; 0 skips them)
+#   NO_QEMU=1     skip the firmware, SMM and OS runs (no ratio then)
 #   NO_BUILD=1    use what is built
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -131,7 +134,11 @@ if [ -s "$work/qemu.times" ]; then
 fi
 
 echo
-echo "== 5. OS run: the firmware run, then Debian's kernel reads the log (medians)"
+echo "== 5. SMM story on firmware (ButtonSmm in SMRAM)"
+bench/smm_story.sh "$build" || echo "bench/smm_story.sh failed"
+
+echo
+echo "== 6. OS run: the firmware run, then Debian's kernel reads the log (medians)"
 os_dir=$build/tests/os/linux
 if [ "${OS_RUNS:-3}" = 0 ] || [ ! -f "$os_dir/vmlinuz" ]; then
   echo "OS run: skipped (OS_RUNS=0 or no $os_dir/vmlinuz)"

@@ -26,8 +26,9 @@ const Command kCommands[] = {
      "boot, then send the OS's software-SMI request (0xE3 or 0xE0) and show the reply", RunSmi},
     {"ppi", "ppi OP [--keys KEY,...] [--owned] [--board FILE] [--state DIR] [--json FILE]",
      "a physical-presence request from the confirmation screen to the recorded result", RunPpi},
-    {"firmware", "firmware [--os] [--images DIR] [--keep DIR]",
+    {"firmware", "firmware [--smm | --os] [--images DIR] [--keep DIR]",
      "the driver images on OVMF under QEMU with a TPM 1.2 from swtpm: one line per check; "
+     "--smm: ButtonSmm in real SMRAM on the SMM-enabled OVMF, the OS's SMIs answered; "
      "--os then boots Linux and checks the event log and PCRs it reads",
      RunFirmware},
 };
