@@ -32,8 +32,9 @@ const Command kCommands[] = {
      "run a story of many steps on one board in one run, with expect lines (docs/scenarios.md); "
      "exit 0 all expects held, 1 an expect failed or a board error, 2 a bad scenario file",
      RunScenario},
-    {"firmware", "firmware [--images DIR] [--keep DIR]",
-     "the driver images on OVMF under QEMU with a TPM 1.2 from swtpm: one line per check",
+    {"firmware", "firmware [--smm] [--images DIR] [--keep DIR]",
+     "the driver images on OVMF under QEMU with a TPM 1.2 from swtpm: one line per check; "
+     "--smm: ButtonSmm in real SMRAM on the SMM-enabled OVMF, the OS's SMIs answered",
      RunFirmware},
 };
 } // namespace
