@@ -68,7 +68,7 @@ public:
       if (step.Kind == StepKind::Boot || step.Kind == StepKind::Reboot ||
           step.Kind == StepKind::Action) {
         if (step.Kind != StepKind::Action)
-          ++next_, Record(step);
+          ++next_, Record(step, 1); // it runs in the boot it starts
         if (!BootAndRunSteps())
           return false;
         continue;
@@ -89,9 +89,9 @@ public:
   }
 
 private:
-  void Record(const ScenarioStep &step) {
+  void Record(const ScenarioStep &step, unsigned ahead = 0) {
     story_["steps"].push_back(
-        {{"line", step.Line}, {"text", step.Text}, {"boot", board_.LifetimeBoots()}});
+        {{"line", step.Line}, {"text", step.Text}, {"boot", board_.LifetimeBoots() + ahead}});
   }
 
   bool Fail(const ScenarioStep &step, const std::string &message) {
