@@ -8,6 +8,7 @@
 #include "sim/acpi/AcpiExec.h"
 #include "sim/acpi/AcpiTables.h"
 #include "sim/board/Board.h"
+#include "sim/report/SectionViews.h"
 
 #include <gtest/gtest.h>
 
@@ -199,8 +200,12 @@ TEST(Acpiexec, ReportShowsEvaluatedStaBesideQesd) {
   EXPECT_EQ(data["after"]["sta_value"], 0x0F);
   EXPECT_EQ(data["after"]["qesd"], "0x01");
   EXPECT_EQ(data["after"]["checksum_fixed_on_copy"], true);
-  EXPECT_TRUE(HasLine(section->Lines, "QESD after start-up:  0x1 (One); "
-                                      "\\_SB.PCI0.LPCB.TPM._STA 0x0F, QESD 0x01 (acpiexec)"));
+  sim::report::Lines lines;
+  sim::report::FindSectionView("acpi")->Render(section->Data, 2, lines);
+  EXPECT_TRUE(HasLine(lines, "QESD after start-up:  0x1 (One); "
+                             "\\_SB.PCI0.LPCB.TPM._STA 0x0F, QESD 0x01 (acpiexec)"));
+  EXPECT_TRUE(HasLine(lines, "QESD before start-up: 0x0 (Zero); "
+                             "\\_SB.PCI0.LPCB.TPM._STA 0x00, QESD 0x00 (acpiexec)"));
 }
 
 } // namespace
