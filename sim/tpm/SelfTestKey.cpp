@@ -38,7 +38,8 @@ struct Sealed {
 std::vector<Sealed> gSealed;
 
 // The self-test's signature with the kept pair: a PKCS #1 v1.5 signature of
-// one digest is always the same, so it is kept beside the pair.
+// one digest is always the same, so it is kept in a file beside the pair
+// (read once a power-on).
 struct Signature {
   int type = 0;
   std::vector<unsigned char> digest, value;
@@ -237,6 +238,7 @@ SelfTestKeyScope::~SelfTestKeyScope() {
   gInScope = false;
   gCacheFile.reset();
   gSealed.clear();
+  gSignature.reset();
 }
 
 } // namespace sim::tpm
