@@ -13,14 +13,12 @@
 #   5. a platsim boot beside the QEMU firmware run of the same story (medians),
 #      and the boot's instructions (callgrind)
 # Packages cannot be removed from a shared machine, so an install is
-# estimated: the packages a bare Debian 12 lacks (apt's resolver against an
-# empty package database, less priority required/important) are unpacked with
-# dpkg-deb from apt's cache into a scratch directory; that time is scaled by
-# the measured full install (INSTALL_ALL_SECONDS, default 80: apt install of
-# every group on this machine) over the unpack time of every group.
+# estimated: the measured install of every group (INSTALL_ALL_SECONDS,
+# default 80 s on this machine) scaled by the download size of what a bare
+# Debian 12 lacks for the platsim group over that of every group.
 # Not a test: it measures. A figure that misses its target is marked MISSED.
 #
-# Usage: bench/speed.sh [FIGURE...]     (default: 1 2 3 4 5)
+# Usage: bench/speed.sh [FIGURE...]     (default: 1 2 3 4 5; "packages": figure 1's estimate alone)
 #   RUNS=N       platsim boots timed (default 10); QEMU_RUNS=N firmware runs (default 3)
 #   BUILD_DIR=D  the build of figures 4 and 5 (default build/default)
 set -euo pipefail
@@ -43,49 +41,34 @@ cpu_of() { # file-with-times-output
     split(u, a, /[ms]/); split(s, b, /[ms]/); printf "%.0f", a[1]*60+a[2]+b[1]*60+b[2]}' "$1"
 }
 
-# Unpack seconds of the packages a bare system lacks for the groups given.
-unpack_seconds() { # group...
+# Packages and download megabytes a bare system lacks for the groups given:
+# apt's resolver against an empty package database, less what a minimal
+# Debian 12 has (priority required or important).
+bare_install() { # group...
   mapfile -t wanted < <(scripts/deps.sh --list "$@")
-  mapfile -t closure < <(apt-get -s -o Dir::State::status=/dev/null install --no-install-recommends \
-    "${wanted[@]}" 2>/dev/null | awk '/^Inst /{print $2}')
-  mapfile -t base < <(apt-cache show "${closure[@]}" 2>/dev/null |
-    awk '/^Package:/{p=$2} /^Priority: (required|important)/{print p}' | sort -u)
-  local debs=() p v
-  for p in "${closure[@]}"; do
-    [[ " ${base[*]} " == *" $p "* ]] && continue
-    v=$(dpkg-query -W -f='${Version}' "$p" 2>/dev/null | sed 's/:/%3a/') || true
-    local deb
-    deb=$(ls /var/cache/apt/archives/"${p}"_"${v}"_*.deb 2>/dev/null | head -n 1 || true)
-    if [ -z "$deb" ]; then
-      (cd "$work" && apt-get download -qq "$p" >/dev/null 2>&1) || true
-      deb=$(ls "$work/${p}"_*.deb 2>/dev/null | head -n 1 || true)
-    fi
-    [ -n "$deb" ] && debs+=("$deb")
-  done
-  local target=$work/unpack start bytes
-  rm -rf "$target" && mkdir -p "$target"
-  bytes=$(du -cb "${debs[@]}" | tail -n 1 | cut -f1)
-  start=$(now)
-  for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$target"; done
-  printf '%s %s %s\n' "$(since "$start")" "${#debs[@]}" "$((bytes / 1000000))"
-  rm -rf "$target"
+  apt-get -s -o Dir::State::status=/dev/null install --no-install-recommends "${wanted[@]}" \
+    2>/dev/null | awk '/^Inst /{print $2}' >"$work/closure"
+  # shellcheck disable=SC2046
+  apt-cache show --no-all-versions $(cat "$work/closure") 2>/dev/null | awk '
+    /^Package:/ {p = $2} /^Priority:/ {prio = $2} /^Size:/ {size = $2}
+    /^$/ { if (p != "" && prio != "required" && prio != "important") {n++; bytes += size} p = "" }
+    END { printf "%d %.0f\n", n, bytes / 1e6 }'
 }
-
 fresh_clone() { # dir
   git clone -q --no-hardlinks "$root" "$1"
 }
 
 for figure in "${figures[@]}"; do
   case $figure in
-  1)
+  1 | packages)
     echo "== 1. scripts/platsim.sh on a fresh machine, to the first report"
-    read -r all_s all_n all_mb < <(unpack_seconds)
-    read -r ps_s ps_n ps_mb < <(unpack_seconds platsim)
+    read -r all_n all_mb < <(bare_install)
+    read -r ps_n ps_mb < <(bare_install platsim)
     full=${INSTALL_ALL_SECONDS:-80}
-    install=$(awk -v f="$full" -v a="$all_s" -v p="$ps_s" 'BEGIN{printf "%.0f", f * p / a}')
-    echo "packages: platsim group $ps_n packages, $ps_mb MB, unpack $ps_s s;" \
-      "every group $all_n packages, $all_mb MB, unpack $all_s s; install estimate ${install} s" \
-      "(${full} s measured for every group) (load $(load))"
+    install=$(awk -v f="$full" -v a="$all_mb" -v p="$ps_mb" 'BEGIN{printf "%.0f", f * p / a}')
+    echo "packages: platsim group $ps_n packages, $ps_mb MB; every group $all_n packages," \
+      "$all_mb MB; install estimate ${install} s (${full} s measured for every group, scaled by size)"
+    [ "$figure" = packages ] && { echo; continue; }
     fresh_clone "$work/first"
     l=$(load)
     start=$(now)
