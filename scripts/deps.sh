@@ -14,8 +14,8 @@ set -euo pipefail
 declare -A group=(
   [platsim]="clang lld llvm cmake ninja-build pkg-config libtpms-dev libssl-dev nlohmann-json3-dev
     acpica-tools efitools openssl"
-  [test]="libgtest-dev tpm2-tools libclang-rt-14-dev"
-  [firmware]="qemu-system-x86 ovmf swtpm swtpm-tools mtools"
+  [test]="libgtest-dev tpm2-tools libclang-rt-14-dev python3"
+  [firmware]="qemu-system-x86 ovmf swtpm swtpm-tools mtools linux-image-amd64 busybox-static cpio"
   [bench]="valgrind python3"
   [format]="clang-format"
 )
