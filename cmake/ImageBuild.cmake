@@ -7,10 +7,14 @@ if(NOT LLD_LINK_PROGRAM)
   return()
 endif()
 set(IMAGE_BINARY_DIR ${CMAKE_BINARY_DIR}/images)
+set(image_args -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/uefi-x64-toolchain.cmake)
+if(CCACHE_PROGRAM)
+  list(APPEND image_args -DCMAKE_CXX_COMPILER_LAUNCHER=${CCACHE_PROGRAM})
+endif()
 ExternalProject_Add(images
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${IMAGE_BINARY_DIR}
-  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/uefi-x64-toolchain.cmake
+  CMAKE_ARGS ${image_args}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
   USES_TERMINAL_BUILD ON)

@@ -6,14 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
 shift || true
-scripts/deps.sh
-scripts/build.sh sanitize >/dev/null
+scripts/deps.sh test
 dir=build/sanitize/tests/fuzz
 if [ $# -eq 0 ]; then
   for source in tests/fuzz/*_fuzz.cpp; do
     [ -e "$source" ] && set -- "$@" "$(basename "$source" .cpp)"
   done
 fi
+scripts/build.sh sanitize "$@" >/dev/null
 status=0
 for target in "$@"; do
   echo "== $target: $seconds s"

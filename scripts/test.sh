@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Runs every test: the host build with its tests, image checks and the
-# firmware run, then the whole suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer with the fuzz targets' bounded runs.
+# Runs every test once: one build under AddressSanitizer and
+# UndefinedBehaviorSanitizer holds the test programs, platsim and the fuzz
+# targets (bounded runs), beside the images for the image checks and the
+# firmware run on OVMF under QEMU; then prints the image sizes.
+# Usage: scripts/test.sh [CTEST ARGUMENTS...]   (for example -L fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
-scripts/build.sh default
-(cd build/default && ctest --output-on-failure -j"$(nproc)")
-scripts/image-sizes.sh build/default
+scripts/deps.sh test
 scripts/build.sh sanitize
-(cd build/sanitize && ctest --output-on-failure -j"$(nproc)" -LE firmware)
+(cd build/sanitize && ctest --output-on-failure -j"$(nproc)" "$@")
+scripts/image-sizes.sh build/sanitize

@@ -1,0 +1,1 @@
+// Carries the precompiled common headers (cmake/BuildSpeed.cmake); compiles to nothing.
