@@ -41,9 +41,9 @@ public:
             before(b);
         }) {}
 
-  sim::EmbeddedController &Ec() { return Smm().Ec(); }
+  sim::EmbeddedController &Ec() { return Chipset().Ec(); }
   sim::PasswordService &Passwords() { return *Board().Find<sim::PasswordService>(); }
-  void SetAcpiMode(bool on) { Smm().Ports().SetAcpiMode(on); }
+  void SetAcpiMode(bool on) { Chipset().Ports().SetAcpiMode(on); }
 
   std::vector<uint8_t> TakeKeys() {
     std::vector<uint8_t> keys = Ec().KeyboardStream();

@@ -3,6 +3,7 @@
 // port trace.
 #pragma once
 #include "sim/board/Board.h"
+#include "sim/devices/ChipsetComponent.h"
 #include "sim/io/AccessTrace.h"
 #include "sim/smm/SmmComponent.h"
 
@@ -58,6 +59,7 @@ public:
 
   sim::Board &Board() { return *board_; }
   sim::SmmComponent &Smm() { return *smm_; }
+  sim::ChipsetComponent &Chipset() { return *board_->Find<sim::ChipsetComponent>(); }
   sim::BootResult Result;
 
   // The status ButtonSmm's boot-service instance returned.

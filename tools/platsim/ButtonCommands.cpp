@@ -3,6 +3,7 @@
 // into the boot's report (text and --json).
 #include "sim/core/Errors.h"
 #include "sim/core/Text.h"
+#include "sim/devices/ChipsetComponent.h"
 #include "sim/io/AccessTrace.h"
 #include "sim/smm/SmmComponent.h"
 #include "tools/platsim/Commands.h"
@@ -43,10 +44,7 @@ const ButtonName &FindButtonName(const std::string &name) {
 }
 
 sim::SmmComponent &SmmOf(sim::Board &board) {
-  auto *smm = board.Find<sim::SmmComponent>();
-  if (smm == nullptr)
-    throw sim::SimulationError("this board has no SMM component");
-  return *smm;
+  return PartOf<sim::SmmComponent>(board, "SMM component");
 }
 
 unsigned Number(const std::string &option, const std::string &text, unsigned max) {
@@ -152,10 +150,10 @@ int Press(Args args) {
 
   return RunWithBoard(
       options, "button_press", "Button press", [&](sim::Board &b, sim::ReportSection &out) {
-        sim::SmmComponent &smm = SmmOf(b);
-        sim::EmbeddedController &ec = smm.Ec();
-        smm.Ports().SetAcpiMode(!legacy);
-        sim::OsCommandBuffer os = smm.Os();
+        sim::ChipsetComponent &chipset = PartOf<sim::ChipsetComponent>(b, "chipset component");
+        sim::EmbeddedController &ec = chipset.Ec();
+        chipset.Ports().SetAcpiMode(!legacy);
+        sim::OsCommandBuffer os = SmmOf(b).Os();
         auto brightness = [&] {
           // What the OS would ask: SMI 0xE0 get.
           uint32_t saved8 = os.Read32(8), saved4 = os.Read32(4);
@@ -183,7 +181,7 @@ int Press(Args args) {
 
         auto step = [&](const std::string &what, const std::function<void()> &act) {
           ec.ClearKeyboardStream();
-          unsigned scis = smm.Ports().SciCount();
+          unsigned scis = chipset.Ports().SciCount();
           Brightness before = brightness();
           uint64_t since = b.Trace().Total();
           act();
@@ -191,7 +189,7 @@ int Press(Args args) {
           std::vector<uint8_t> keys = ec.KeyboardStream();
           stream.insert(stream.end(), keys.begin(), keys.end());
           Brightness after = brightness();
-          unsigned notified = smm.Ports().SciCount() - scis;
+          unsigned notified = chipset.Ports().SciCount() - scis;
           std::string line = what + ": ";
           line += keys.empty() ? "no key codes" : "key codes " + HexBytes(keys);
           if (after.Level != before.Level || after.Percent != before.Percent)
