@@ -1,5 +1,5 @@
 // The board's namespace reader, and the reference DSDT through the patch.
-#include "acpi/aml_fixture.h"
+#include "acpi/AmlFixture.h"
 #include "sim/acpi/AmlReader.h"
 #include "sim/acpi/ReferenceDsdt.h"
 #include "tpm_platform/acpi/DsdtPatch.h"

@@ -6,7 +6,6 @@
 #include "Protocol/FirmwareVolume2.h"
 #include "Protocol/PciIo.h"
 #include "Tcg/TcgEventData.h"
-#include "measure/Expected.h"
 #include "measure/MeasureBoard.h"
 #include "sim/core/HandleDatabase.h"
 #include "sim/fv/Fv2Protocol.h"

@@ -2,7 +2,6 @@
 // variables and their PCR, the Secure Boot gate, and the handoff tables.
 #include "Guid/ImageAuthentication.h"
 #include "Tcg/TcgEventData.h"
-#include "measure/Expected.h"
 #include "measure/MeasureBoard.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "acpi/aml_fixture.h"
+#include "acpi/AmlFixture.h"
 
 #include <gtest/gtest.h>
 
