@@ -71,4 +71,15 @@ bool HasLine(const std::vector<std::string> &lines, const std::string &line) {
   });
 }
 
+void ExpectOnlyQesdSetToOne(const std::vector<std::string> &was,
+                            const std::vector<std::string> &now) {
+  EXPECT_TRUE(HasLine(was, "Name (QESD, Zero)"));
+  EXPECT_TRUE(HasLine(now, "Name (QESD, One)"));
+  ASSERT_EQ(was.size(), now.size());
+  std::size_t changed = 0;
+  for (std::size_t i = 0; i < was.size(); ++i)
+    changed += was[i] != now[i];
+  EXPECT_EQ(changed, 1u);
+}
+
 } // namespace acpi_test

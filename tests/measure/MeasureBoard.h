@@ -8,6 +8,16 @@ namespace measure_test {
 
 using namespace testboard;
 
+// The records of one event type, in log order.
+inline std::vector<sim::tcg::EventRecord> OfType(const std::vector<sim::tcg::EventRecord> &all,
+                                                 uint32_t type) {
+  std::vector<sim::tcg::EventRecord> out;
+  for (const auto &r : all)
+    if (r.Type == type)
+      out.push_back(r);
+  return out;
+}
+
 // The TCG core calls the three measurement hooks, "Setup" asks for Secure
 // Boot measurements, a PCI bus with ROMs of every kind, three firmware
 // volumes.

@@ -11,14 +11,6 @@ namespace {
 using namespace measure_test;
 using sim::tcg::EventRecord;
 
-std::vector<EventRecord> OfType(const std::vector<EventRecord> &all, uint32_t type) {
-  std::vector<EventRecord> out;
-  for (const auto &r : all)
-    if (r.Type == type)
-      out.push_back(r);
-  return out;
-}
-
 std::string VariableName(const EventRecord &r) {
   uint64_t n;
   std::memcpy(&n, &r.Data[16], 8);

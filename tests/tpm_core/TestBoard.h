@@ -58,6 +58,15 @@ inline Bytes SetupBytes(std::initializer_list<std::pair<size_t, uint8_t>> set = 
   return b;
 }
 
+// Power-on and the firmware services with the given variables: no TPM, the
+// driver not loaded (tests call its operations directly).
+inline json ServicesOnly(json initial) {
+  return {{"boot", {{"phases", {"power-on", "dxe-ready"}}}},
+          {"drivers", {{"tpm_platform", {{"load", false}}}}},
+          {"tpm", {{"present", false}}},
+          {"variables", {{"initial", std::move(initial)}}}};
+}
+
 class TestBoard : public testboard::TestBoard {
 public:
   explicit TestBoard(const json &patch = {})
