@@ -131,7 +131,7 @@ inline void SetModeAfterStartup(PpiTestBoard &board, uint8_t mode) {
 }
 
 // The owner flag as a TPM with an owner would have left it at start-up
-// (the decision tables run without the chip; Story_test uses a real one).
+// (the decision tables run without the chip; StoryTest uses a real one).
 inline void SetOwnedAfterStartup(PpiTestBoard &board, bool owned) {
   board->Sequence().Attach("pci-enumeration", "test",
                            [owned](sim::Board &) { TpmPlatform::TpmOwnedFlag = owned ? 1 : 0; });
