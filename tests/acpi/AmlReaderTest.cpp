@@ -1,6 +1,6 @@
 // The board's namespace reader, and the reference DSDT through the patch.
-#include "acpi/AmlFixture.h"
 #include "sim/acpi/AmlReader.h"
+#include "acpi/AmlFixture.h"
 #include "sim/acpi/ReferenceDsdt.h"
 #include "tpm_platform/acpi/DsdtPatch.h"
 

@@ -1,7 +1,7 @@
 // The sweep over TpmPlatformDxe's start-up and hooks and ButtonSmm's start-up
 // and SMIs; FaultSweep.h has the engine and what every run must satisfy.
-#include "Framework/BootScriptSave.h"
 #include "faults/FaultSweep.h"
+#include "Framework/BootScriptSave.h"
 #include "sim/devices/EmbeddedController.h"
 #include "sim/smm/OsCommandBuffer.h"
 #include "sim/tpm/TpmComponent.h"
