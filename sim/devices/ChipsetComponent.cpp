@@ -162,49 +162,35 @@ void ChipsetComponent::Report(Board &board, BootReport &report) {
   if (!boot_)
     return;
   PerBoot &b = *boot_;
-  if (!b.Events.empty()) {
-    ReportSection &events = report.Section("smm_events", "Board actions");
-    events.Lines = b.Events;
-    events.Data = b.Events;
-  }
+  if (!b.Events.empty())
+    report.Section("smm_events").Data = b.Events;
   for (const S3Result &s3 : b.S3) {
-    ReportSection &section = report.Section("s3", "S3 suspend and resume");
-    if (!section.Data.is_array())
-      section.Data = nlohmann::json::array();
+    nlohmann::json &section = report.Section("s3").Data;
+    if (!section.is_array())
+      section = nlohmann::json::array();
     std::vector<std::string> lost = s3.Lost(), differences = s3.Differences();
-    section.Lines.push_back("suspend lost " + std::to_string(lost.size()) + " registers; " +
-                            std::to_string(s3.Replayed) + " boot-script entries replayed");
-    for (const std::string &name : lost) {
-      uint64_t before = ValueIn(s3.BeforeSuspend, name), after = ValueIn(s3.AfterResume, name);
-      section.Lines.push_back("  " + name + ": " + HexNumber(before, 2) + " -> " +
-                              HexNumber(ValueIn(s3.AfterSuspend, name), 2) + " -> " +
-                              HexNumber(after, 2) +
-                              (before == after ? "  restored" : "  NOT RESTORED"));
-    }
-    if (differences.empty())
-      section.Lines.push_back("every compared register is back as start-up left it");
-    else
+    nlohmann::json registers = nlohmann::json::array();
+    for (const std::string &name : lost)
+      registers.push_back({{"name", name},
+                           {"before_suspend", ValueIn(s3.BeforeSuspend, name)},
+                           {"after_suspend", ValueIn(s3.AfterSuspend, name)},
+                           {"after_resume", ValueIn(s3.AfterResume, name)}});
+    if (!differences.empty())
       report.AddError("S3 resume left " + std::to_string(differences.size()) +
                       " registers different from before the suspend");
-    section.Data.push_back({{"lost", lost}, {"different", differences}, {"replayed", s3.Replayed}});
+    section.push_back({{"lost", lost},
+                       {"different", differences},
+                       {"replayed", s3.Replayed},
+                       {"registers", registers}});
   }
 
-  ReportSection &devices = report.Section("hotkey_devices", "Hot-key devices");
-  devices.Lines.push_back("backlight level " + std::to_string(b.Ec->BacklightLevel()) +
-                          ", output register " + HexNumber(b.Ports->Output(), 2) + ", ACPI mode " +
-                          (b.Ports->AcpiMode() ? "on" : "off") + ", SCIs " +
-                          std::to_string(b.Ports->SciCount()));
-  std::string keys;
-  for (uint8_t code : b.Ec->KeyboardStream())
-    keys += (keys.empty() ? "" : " ") + HexNumber(code, 2).substr(2);
-  devices.Lines.push_back("keyboard stream: " + (keys.empty() ? std::string("empty") : keys));
-  if (b.Ports->PowerOffRequested())
-    devices.Lines.push_back("machine off (power control 0xA00 = 0x19, 0xA01 bit 6)");
-  devices.Data = {{"backlight_level", b.Ec->BacklightLevel()},
-                  {"output", b.Ports->Output()},
-                  {"keyboard", b.Ec->KeyboardStream()},
-                  {"power_off", b.Ports->PowerOffRequested()},
-                  {"smis", b.Smis}};
+  report.Section("hotkey_devices").Data = {{"backlight_level", b.Ec->BacklightLevel()},
+                                           {"output", b.Ports->Output()},
+                                           {"acpi_mode", b.Ports->AcpiMode()},
+                                           {"scis", b.Ports->SciCount()},
+                                           {"keyboard", b.Ec->KeyboardStream()},
+                                           {"power_off", b.Ports->PowerOffRequested()},
+                                           {"smis", b.Smis}};
 }
 
 std::unique_ptr<Component> MakeChipset() {

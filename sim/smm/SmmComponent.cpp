@@ -3,7 +3,6 @@
 #include "sim/board/Board.h"
 #include "sim/core/Errors.h"
 #include "sim/core/HandleDatabase.h"
-#include "sim/core/Text.h"
 #include "sim/devices/ChipsetComponent.h"
 #include "sim/io/AccessTrace.h"
 #include "sim/io/IoSpace.h"
@@ -150,51 +149,34 @@ void SmmComponent::Report(Board &board, BootReport &report) {
   if (!boot_)
     return;
   PerBoot &b = *boot_;
-  ReportSection &handlers = report.Section("smm_handlers", "SMI handlers registered");
-  handlers.Data = nlohmann::json::array();
-  for (const SmiRegistration &r : b.Core->Registrations()) {
-    bool sw = r.Type == SmiRegistration::Kind::Software;
-    std::string what =
-        sw ? "software SMI " + HexNumber(r.Value, 2) : "GPI " + std::to_string(r.Value);
-    handlers.Lines.push_back(what + "  (registered in " + r.Context + ")");
-    handlers.Data.push_back(
-        {{"kind", sw ? "software" : "gpi"}, {"value", r.Value}, {"context", r.Context}});
-  }
-  if (b.Core->Registrations().empty())
-    handlers.Lines.push_back("none");
+  nlohmann::json &handlers = report.Section("smm_handlers").Data;
+  handlers = nlohmann::json::array();
+  for (const SmiRegistration &r : b.Core->Registrations())
+    handlers.push_back({{"kind", r.Type == SmiRegistration::Kind::Software ? "software" : "gpi"},
+                        {"value", r.Value},
+                        {"context", r.Context}});
 
   // What the SMRAM instance's start-up wrote, in order.
-  ReportSection &writes = report.Section("smm_startup_writes", "SMM start-up writes");
-  writes.Data = nlohmann::json::array();
-  for (const Access &a : board.Trace().Entries()) {
-    if (a.Kind != AccessKind::Write || a.Context.rfind("smm-load:", 0) != 0)
-      continue;
-    std::string where = a.Space == AccessSpace::Port ? "port " + HexNumber(a.Address, 4)
-                                                     : "memory " + HexNumber(a.Address, 8);
-    writes.Lines.push_back(where + " <- " + HexNumber(a.Value, 2 * a.Width) + "  " + a.Device);
-    writes.Data.push_back({{"space", a.Space == AccessSpace::Port ? "port" : "memory"},
-                           {"address", a.Address},
-                           {"width", a.Width},
-                           {"value", a.Value},
-                           {"device", a.Device}});
-  }
-  if (writes.Lines.empty())
-    writes.Lines.push_back("none");
+  nlohmann::json &writes = report.Section("smm_startup_writes").Data;
+  writes = nlohmann::json::array();
+  for (const Access &a : board.Trace().Entries())
+    if (a.Kind == AccessKind::Write && a.Context.rfind("smm-load:", 0) == 0)
+      writes.push_back({{"space", a.Space == AccessSpace::Port ? "port" : "memory"},
+                        {"address", a.Address},
+                        {"width", a.Width},
+                        {"value", a.Value},
+                        {"device", a.Device}});
 
-  ReportSection &script = report.Section("boot_script", "S3 boot script");
-  script.Data = nlohmann::json::array();
-  for (const ScriptEntry &e : b.Script->Entries()) {
-    script.Lines.push_back(e.ToString());
-    script.Data.push_back({{"opcode", e.OpCode},
-                           {"form", e.Form == ScriptForm::Framework ? "framework" : "pi"},
-                           {"width", e.Width},
-                           {"address", e.Address},
-                           {"values", e.Values},
-                           {"data", e.Data},
-                           {"mask", e.DataMask}});
-  }
-  if (b.Script->Entries().empty())
-    script.Lines.push_back("empty");
+  nlohmann::json &script = report.Section("boot_script").Data;
+  script = nlohmann::json::array();
+  for (const ScriptEntry &e : b.Script->Entries())
+    script.push_back({{"opcode", e.OpCode},
+                      {"form", e.Form == ScriptForm::Framework ? "framework" : "pi"},
+                      {"width", e.Width},
+                      {"address", e.Address},
+                      {"values", e.Values},
+                      {"data", e.Data},
+                      {"mask", e.DataMask}});
 }
 
 std::unique_ptr<Component> MakeSmmComponent() {
