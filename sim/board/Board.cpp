@@ -3,6 +3,7 @@
 #include "Uefi/UefiHii.h"
 
 #include "button_smm/HostReset.h"
+#include "sim/board/BoardBus.h"
 #include "sim/board/Components.h"
 #include "sim/core/Errors.h"
 #include "sim/core/Events.h"
@@ -99,6 +100,7 @@ Board::Board(BoardConfig config, std::filesystem::path stateDirectory)
   report_.SetStateDirectory(state_.Directory().string());
   LoadPersistentState();
   gCurrent = this;
+  hw::InstallHostBus(&BoardBus());
 }
 
 Board::~Board() {

@@ -23,6 +23,7 @@ const Factory kComponents[] = {
     MakeEventLogReport,
     MakeAcpiBoard,
     MakeSmmComponent,
+    MakeChipset, // after the SMM core, which serves its SMIs
     MakePasswordService,
 };
 } // namespace

@@ -23,6 +23,7 @@ std::unique_ptr<Component> MakeSmbios();
 std::unique_ptr<Component> MakeMeasurePlatform();
 std::unique_ptr<Component> MakeEventLogReport();
 std::unique_ptr<Component> MakeSmmComponent();
+std::unique_ptr<Component> MakeChipset();
 std::unique_ptr<Component> MakePasswordService();
 
 // Every component, in the order their actions run within a phase.

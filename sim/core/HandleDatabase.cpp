@@ -337,6 +337,19 @@ EFI_STATUS HandleDatabase::LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE type, const
 
 EFI_STATUS HandleDatabase::LocateProtocol(const EFI_GUID *protocol, VOID *registration,
                                           VOID **interface) {
+  EFI_STATUS status = LocateInstalled(protocol, registration, interface);
+  if (EFI_ERROR(status))
+    return status;
+  auto filter = locateFilters_.find(*protocol);
+  return filter == locateFilters_.end() ? status : filter->second(interface);
+}
+
+void HandleDatabase::SetLocateFilter(const EFI_GUID &protocol, LocateFilter filter) {
+  locateFilters_[protocol] = std::move(filter);
+}
+
+EFI_STATUS HandleDatabase::LocateInstalled(const EFI_GUID *protocol, VOID *registration,
+                                           VOID **interface) {
   if (protocol == nullptr || interface == nullptr)
     return EFI_INVALID_PARAMETER;
   *interface = nullptr;

@@ -65,6 +65,11 @@ public:
   // Called by the event engine when an event closes.
   void DropRegistrationsOf(EFI_EVENT event);
   void SetPhase(std::string phase) { phase_ = std::move(phase); }
+  // A protocol whose producer may change between lookups: every successful
+  // LocateProtocol of it returns what the filter gives (it may also fail the
+  // lookup). One filter per protocol; the last one set holds.
+  using LocateFilter = std::function<EFI_STATUS(VOID **interface)>;
+  void SetLocateFilter(const EFI_GUID &protocol, LocateFilter filter);
 
 private:
   struct Handle;
@@ -72,6 +77,7 @@ private:
   Handle *Lookup(EFI_HANDLE handle) const;
   Registration *LookupRegistration(VOID *key) const;
   void Notify(Handle *handle, const EFI_GUID &protocol, VOID *interface);
+  EFI_STATUS LocateInstalled(const EFI_GUID *protocol, VOID *registration, VOID **interface);
   std::vector<Handle *> Search(EFI_LOCATE_SEARCH_TYPE type, const EFI_GUID *protocol, VOID *key,
                                Registration **fromRegistration) const;
 
@@ -84,6 +90,7 @@ private:
   uint64_t nextNumber_ = 1;
   uint64_t installOrder_ = 0;
   std::map<EFI_GUID, std::unique_ptr<EFI_GUID>, GuidLess> guids_;
+  std::map<EFI_GUID, LocateFilter, GuidLess> locateFilters_;
   std::string phase_;
 };
 

@@ -1,70 +1,82 @@
-// The host backend of support/Hw.h: ports and MMIO go to the current board's
-// I/O space and memory map; a halt is recorded on the board and unwinds out of
-// the running handler (ProcessorHalted) instead of hanging.
+// The host backend of support/Hw.h: every primitive becomes one cycle on the
+// installed HostBus. Driver code runs on the host exactly as on the board.
 #include "support/Hw.h"
 
-#include "sim/board/Board.h"
-#include "sim/core/Errors.h"
-#include "sim/io/IoSpace.h"
-#include "sim/memory/MemoryMap.h"
+#include "sim/hw/HostBus.h"
 
-using sim::Board;
+#include <stdexcept>
+
+namespace {
+sim::hw::HostBus *gBus = nullptr;
+
+sim::hw::HostBus &Bus() {
+  if (gBus == nullptr)
+    throw std::logic_error("no board: driver code ran outside a simulated board");
+  return *gBus;
+}
+
+template <class T> T PortWrite(UINT16 Port, T Value) {
+  Bus().PortWrite(Port, sizeof(T), Value);
+  return Value;
+}
+template <class T> T MmioWrite(UINT64 Address, T Value) {
+  Bus().MemoryWrite(Address, sizeof(T), Value);
+  return Value;
+}
+} // namespace
+
+sim::hw::HostBus *sim::hw::InstallHostBus(HostBus *bus) {
+  HostBus *before = gBus;
+  gBus = bus;
+  return before;
+}
 
 UINT8 PortWrite8(UINT16 Port, UINT8 Value) {
-  Board::Current().Io().Write(Port, 1, Value);
-  return Value;
+  return PortWrite(Port, Value);
 }
 UINT16 PortWrite16(UINT16 Port, UINT16 Value) {
-  Board::Current().Io().Write(Port, 2, Value);
-  return Value;
+  return PortWrite(Port, Value);
 }
 UINT32 PortWrite32(UINT16 Port, UINT32 Value) {
-  Board::Current().Io().Write(Port, 4, Value);
-  return Value;
+  return PortWrite(Port, Value);
 }
 UINT8 PortRead8(UINT16 Port) {
-  return UINT8(Board::Current().Io().Read(Port, 1));
+  return UINT8(Bus().PortRead(Port, 1));
 }
 UINT16 PortRead16(UINT16 Port) {
-  return UINT16(Board::Current().Io().Read(Port, 2));
+  return UINT16(Bus().PortRead(Port, 2));
 }
 UINT32 PortRead32(UINT16 Port) {
-  return Board::Current().Io().Read(Port, 4);
+  return Bus().PortRead(Port, 4);
 }
 
 UINT8 MmioRead8(UINT64 Address) {
-  return UINT8(Board::Current().Memory().Read(Address, 1));
+  return UINT8(Bus().MemoryRead(Address, 1));
 }
 UINT16 MmioRead16(UINT64 Address) {
-  return UINT16(Board::Current().Memory().Read(Address, 2));
+  return UINT16(Bus().MemoryRead(Address, 2));
 }
 UINT32 MmioRead32(UINT64 Address) {
-  return UINT32(Board::Current().Memory().Read(Address, 4));
+  return UINT32(Bus().MemoryRead(Address, 4));
 }
 UINT8 MmioWrite8(UINT64 Address, UINT8 Value) {
-  Board::Current().Memory().Write(Address, 1, Value);
-  return Value;
+  return MmioWrite(Address, Value);
 }
 UINT16 MmioWrite16(UINT64 Address, UINT16 Value) {
-  Board::Current().Memory().Write(Address, 2, Value);
-  return Value;
+  return MmioWrite(Address, Value);
 }
 UINT32 MmioWrite32(UINT64 Address, UINT32 Value) {
-  Board::Current().Memory().Write(Address, 4, Value);
-  return Value;
+  return MmioWrite(Address, Value);
 }
 
 VOID *PhysicalToPointer(EFI_PHYSICAL_ADDRESS Address) {
-  return Board::Current().Memory().ToPointer(Address);
+  return Bus().ToPointer(Address);
 }
 
 EFI_PHYSICAL_ADDRESS PointerToPhysical(const VOID *Pointer) {
-  return Board::Current().Memory().ToPhysical(Pointer);
+  return Bus().ToPhysical(Pointer);
 }
 
 [[noreturn]] VOID CpuHaltForever() {
-  Board &board = Board::Current();
-  std::string context = board.Trace().Context();
-  board.RecordHalt(context);
-  throw sim::ProcessorHalted{context};
+  Bus().Halt();
 }

@@ -34,14 +34,14 @@ TEST(Brightness, ButtonStepsInAcpiModeNotifyTheOs) {
   board.SetBrightness(100);
   sim::OsCommandBuffer os = board.Smm().Os();
   os.Write32(0, os.Read32(0) | 0x400);
-  unsigned commits = board.Ec().BacklightCommits(), scis = board.Smm().Ports().SciCount();
+  unsigned commits = board.Ec().BacklightCommits(), scis = board.Chipset().Ports().SciCount();
 
   board.Ec().Press(kBrightnessUp);
   EXPECT_EQ(board.Ec().BacklightLevel(), 255);
   EXPECT_EQ(board.Ec().BacklightCommits(), commits + 1);
   EXPECT_EQ(os.Read32(0) & 0x600, 0x200u);
   EXPECT_EQ(os.Read32(4), 100u);
-  EXPECT_EQ(board.Smm().Ports().SciCount(), scis + 1);
+  EXPECT_EQ(board.Chipset().Ports().SciCount(), scis + 1);
   board.Ec().Release(kBrightnessUp);
   EXPECT_EQ(board.Ec().BacklightCommits(), commits + 1);
 
@@ -49,7 +49,7 @@ TEST(Brightness, ButtonStepsInAcpiModeNotifyTheOs) {
   EXPECT_EQ(board.Ec().BacklightLevel(), 49 + 206 * 99 / 100);
   EXPECT_EQ(os.Read32(0) & 0x600, 0x400u);
   EXPECT_EQ(os.Read32(4), 99u);
-  EXPECT_EQ(board.Smm().Ports().SciCount(), scis + 2);
+  EXPECT_EQ(board.Chipset().Ports().SciCount(), scis + 2);
   board.Ec().Release(kBrightnessDown);
   EXPECT_EQ(board.GetBrightness(), 99u);
 }
@@ -60,7 +60,7 @@ TEST(Brightness, ButtonStepsOutsideAcpiModeLeaveTheBufferAlone) {
   board.SetAcpiMode(false);
   sim::OsCommandBuffer os = board.Smm().Os();
   std::vector<uint8_t> before(os.Bytes().begin(), os.Bytes().end());
-  unsigned scis = board.Smm().Ports().SciCount();
+  unsigned scis = board.Chipset().Ports().SciCount();
   board.Board().Trace().Clear();
 
   board.Ec().Press(kBrightnessDown); // stops at 0
@@ -71,7 +71,7 @@ TEST(Brightness, ButtonStepsOutsideAcpiModeLeaveTheBufferAlone) {
   EXPECT_EQ(board.Ec().BacklightLevel(), 49 + 206 * 2 / 100);
 
   EXPECT_EQ(std::vector<uint8_t>(os.Bytes().begin(), os.Bytes().end()), before);
-  EXPECT_EQ(board.Smm().Ports().SciCount(), scis);
+  EXPECT_EQ(board.Chipset().Ports().SciCount(), scis);
   for (const std::string &access : board.PortAccesses())
     EXPECT_EQ(access.find(" 0A46="), std::string::npos) << access;
 }

@@ -36,14 +36,14 @@ public:
                        std::function<void(smmtest::SmmBoard &)> beforeSequence = {})
       : SmmBoard(std::move(smm), {}, [before = std::move(beforeSequence)](smmtest::SmmBoard &b) {
           // The board installs no password service unless asked to.
-          b.Board().Find<sim::PasswordService>()->SetPresent(true);
+          b.Part<sim::PasswordService>().SetPresent(true);
           if (before)
             before(b);
         }) {}
 
-  sim::EmbeddedController &Ec() { return Smm().Ec(); }
-  sim::PasswordService &Passwords() { return *Board().Find<sim::PasswordService>(); }
-  void SetAcpiMode(bool on) { Smm().Ports().SetAcpiMode(on); }
+  sim::EmbeddedController &Ec() { return Chipset().Ec(); }
+  sim::PasswordService &Passwords() { return Part<sim::PasswordService>(); }
+  void SetAcpiMode(bool on) { Chipset().Ports().SetAcpiMode(on); }
 
   std::vector<uint8_t> TakeKeys() {
     std::vector<uint8_t> keys = Ec().KeyboardStream();

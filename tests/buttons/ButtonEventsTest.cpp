@@ -38,7 +38,7 @@ TEST_P(EveryButton, PressHoldRelease) {
   ButtonBoard board;
   board.SetAcpiMode(acpi);
   board.SetBrightness(50);
-  unsigned scis = board.Smm().Ports().SciCount();
+  unsigned scis = board.Chipset().Ports().SciCount();
   const uint8_t level = board.Ec().BacklightLevel();
   const bool keys = acpi && !button.Make.empty();
 
@@ -57,7 +57,7 @@ TEST_P(EveryButton, PressHoldRelease) {
 
   // Brightness steps notify the OS only in ACPI mode, once per step.
   unsigned steps = button.BrightnessStep != 0 ? held : 0;
-  EXPECT_EQ(board.Smm().Ports().SciCount() - scis, acpi ? steps : 0);
+  EXPECT_EQ(board.Chipset().Ports().SciCount() - scis, acpi ? steps : 0);
   if (button.BrightnessStep == 0)
     EXPECT_EQ(board.Ec().BacklightLevel(), level);
 }
@@ -116,7 +116,7 @@ TEST(ButtonEvents, SeveralButtonsInOneEventGoInTableOrder) {
 TEST(ButtonEvents, AnEmptyEventRegisterEndsTheHandler) {
   ButtonBoard board;
   board.Board().Trace().Clear();
-  board.Smm().RaiseGpi(6);
+  board.Chipset().RaiseGpi(6);
   // Read 0x6C1 and write it back; the state byte and the slots stay untouched.
   EXPECT_EQ(board.PortAccesses(),
             (std::vector<std::string>{"W1 08FF=06", "R1 08C1=00", "R1 0A03=C3", "W1 08FF=03",

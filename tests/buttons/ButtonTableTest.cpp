@@ -89,14 +89,14 @@ TEST(NoCommandBuffer, HandlersDoNotTouchIt) {
   ButtonSmm::SmmCommandBufferAddress = nullptr;
   sim::OsCommandBuffer os = board.Smm().Os();
   std::vector<uint8_t> before(os.Bytes().begin(), os.Bytes().end());
-  unsigned scis = board.Smm().Ports().SciCount();
+  unsigned scis = board.Chipset().Ports().SciCount();
   CommandDispatcher(nullptr, nullptr);
   BrightnessSmiHandler(nullptr, nullptr);
   // A brightness step still changes the level, but notifies nobody.
   uint8_t level = board.Ec().BacklightLevel();
   board.Ec().Press(kBrightnessUp);
   EXPECT_NE(board.Ec().BacklightLevel(), level);
-  EXPECT_EQ(board.Smm().Ports().SciCount(), scis);
+  EXPECT_EQ(board.Chipset().Ports().SciCount(), scis);
   // Without the OS's switch, key codes are taken from the queue and dropped.
   board.Ec().Press(kVolumeUp);
   EXPECT_TRUE(board.Ec().KeyboardStream().empty());

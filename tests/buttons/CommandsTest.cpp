@@ -119,23 +119,23 @@ TEST(Commands, SetButtonStoresKeyCodesRepeatAndTiming) {
 TEST(Commands, EnableRestoreAndActionMode) {
   ButtonBoard board;
   board.SetPasswordGuard(0);
-  const uint8_t output = board.Smm().Ports().Output();
+  const uint8_t output = board.Chipset().Ports().Output();
   ASSERT_EQ(output & 0x80, 0x80); // indicator off after start-up
 
   // Disabling the microphone-mute entry lights the indicator (bit 7 clear).
   Reply reply = board.Command(2, {u"MicrophoneMuteButton"}, 0, 0, 0, 0);
   EXPECT_EQ(reply.Value, 0u);
   EXPECT_EQ(reply.Status & (kSucceeded | kHandled), kSucceeded | kHandled);
-  EXPECT_EQ(board.Smm().Ports().Output() & 0x80, 0);
+  EXPECT_EQ(board.Chipset().Ports().Output() & 0x80, 0);
   EXPECT_EQ(board.Command(0, {u"MicrophoneMuteButton"}).Settings, 0x00000102u);
   EXPECT_EQ(board.Command(2, {u"MicrophoneMuteButton"}, 0x100, 0, 0, 0).Value, 0u); // low byte 0
-  EXPECT_EQ(board.Smm().Ports().Output() & 0x80, 0);
+  EXPECT_EQ(board.Chipset().Ports().Output() & 0x80, 0);
   EXPECT_EQ(board.Command(2, {u"MicrophoneMuteButton"}, 1, 0, 0, 0).Value, 0u);
-  EXPECT_EQ(board.Smm().Ports().Output() & 0x80, 0x80);
+  EXPECT_EQ(board.Chipset().Ports().Output() & 0x80, 0x80);
 
   // Other entries leave the indicator alone.
   EXPECT_EQ(board.Command(2, {u"VolumeUpButton"}, 0, 0, 0, 0).Value, 0u);
-  EXPECT_EQ(board.Smm().Ports().Output() & 0x80, 0x80);
+  EXPECT_EQ(board.Chipset().Ports().Output() & 0x80, 0x80);
   EXPECT_EQ(board.Command(0, {u"VolumeUpButton"}).Settings, 0x00010102u);
 
   // Action mode.

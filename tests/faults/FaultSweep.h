@@ -20,6 +20,7 @@
 #include "sim/core/Pool.h"
 #include "sim/core/Status.h"
 #include "sim/core/Text.h"
+#include "sim/devices/ChipsetComponent.h"
 #include "sim/smm/SmmComponent.h"
 
 #include <gtest/gtest.h>
@@ -146,11 +147,16 @@ inline EFI_STATUS StartButtonSmm(sim::Board &b) {
   return b.StartImage({"ButtonSmm", ButtonSmmEntry, kButtonSmmFile}).Status;
 }
 
+template <class T> T &PartOf(sim::Board &b) {
+  if (T *part = b.Find<T>())
+    return *part;
+  throw sim::SimulationError("the board lacks a part the sweep drives");
+}
 inline sim::SmmComponent &Smm(sim::Board &b) {
-  auto *smm = b.Find<sim::SmmComponent>();
-  if (smm == nullptr)
-    throw sim::SimulationError("the board has no SMM component");
-  return *smm;
+  return PartOf<sim::SmmComponent>(b);
+}
+inline sim::ChipsetComponent &Chipset(sim::Board &b) {
+  return PartOf<sim::ChipsetComponent>(b);
 }
 
 // Two values of a fact, shortened to where they part for long ones ("Setup").

@@ -1,7 +1,7 @@
 // The flash scan of the microcode hook and the board's volume parser over
 // arbitrary volume bytes: neither may read outside the volume or loop, and a
 // file the scan returns lies wholly inside it.
-#include "measure/MeasureBoard.h"
+#include "common/TestBoard.h"
 #include "sim/fv/FirmwareVolume.h"
 #include "support/Hw.h"
 #include "tpm_platform/measure/Measure.h"
@@ -13,7 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // Physical addresses need a powered board; host buffers are identity-mapped.
-  static measure_test::TestBoard board;
+  static testboard::TestBoard board;
   if (!board->Booted())
     board->PowerOn();
   // A copy of exactly `size` bytes, so ASan sees any read past the end.

@@ -23,8 +23,8 @@
 #include "HeapPool.h"
 #include "IndustryStandard/SmBios.h"
 #include "Platform/PlatformTableProtocol.h"
-#include "measure/Expected.h"
-#include "measure/MeasureBoard.h"
+#include "common/ExpectedEvents.h"
+#include "common/TestBoard.h"
 #include "support/Hw.h"
 #include "tpm_platform/core/Globals.h"
 #include "tpm_platform/measure/Measure.h"
@@ -63,8 +63,8 @@ EFI_STATUS EFIAPI LocateProtocol(const EFI_GUID *Protocol, VOID *Registration, V
   return gBoardLocateProtocol(Protocol, Registration, Interface);
 }
 
-measure_test::TestBoard &Board() {
-  static measure_test::TestBoard board(nlohmann::json::parse(R"({
+testboard::TestBoard &Board() {
+  static testboard::TestBoard board(nlohmann::json::parse(R"({
     "boot": { "phases": ["power-on", "early", "dxe-ready", "board-protocols"] },
     "drivers": { "tpm_platform": { "load": false }, "button_smm": { "load": false } },
     "smbios": { "present": false },
@@ -108,7 +108,7 @@ template <class T> T Read(const uint8_t *p) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  measure_test::TestBoard &board = Board();
+  testboard::TestBoard &board = Board();
   uint8_t header[kHeaderSize] = {};
   std::memcpy(header, data, size < kHeaderSize ? size : kHeaderSize);
   const uint8_t flags = header[0];
@@ -155,8 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       CHECK(records.size() > expected);
       const auto &r = records[expected++];
       CHECK(r.Pcr == 0 && r.Type == 0x80000009);
-      CHECK(r.Data == measure_test::HandoffData(gPlatformTableGuid, tableAddress));
-      CHECK(r.Digest == measure_test::Sha1(region + (tableAddress - kBase), length));
+      CHECK(r.Data == testboard::HandoffData(gPlatformTableGuid, tableAddress));
+      CHECK(r.Digest == testboard::Sha1(region + (tableAddress - kBase), length));
     }
   }
 
@@ -172,10 +172,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const auto &r = records[expected++];
     CHECK(r.Pcr == 1 && r.Type == 0x80000009);
     CHECK(r.Data ==
-          measure_test::HandoffData(gEfiSmbiosTableGuid, PointerToPhysical(entryPoint.data())));
+          testboard::HandoffData(gEfiSmbiosTableGuid, PointerToPhysical(entryPoint.data())));
     // An empty table at address 0 hashes nothing: the digest stays zero.
     const std::array<uint8_t, 20> digest =
-        structures != 0 ? measure_test::Sha1(region + (structures - kBase), structuresLength)
+        structures != 0 ? testboard::Sha1(region + (structures - kBase), structuresLength)
                         : std::array<uint8_t, 20>{};
     CHECK(r.Digest == digest);
   }

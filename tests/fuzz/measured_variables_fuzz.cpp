@@ -16,8 +16,8 @@
 #include "HeapPool.h"
 #include "Platform/SetupData.h"
 #include "Platform/TpmPlatformStateProtocol.h"
-#include "measure/Expected.h"
-#include "measure/MeasureBoard.h"
+#include "common/ExpectedEvents.h"
+#include "common/TestBoard.h"
 #include "tpm_platform/core/Globals.h"
 #include "tpm_platform/measure/Measure.h"
 
@@ -45,8 +45,8 @@ const SecureBootName kSecureBoot[5] = {{"SecureBoot", &gEfiGlobalVariableGuid},
 
 // The reference board up to its protocols, without drivers. Its event log
 // (64 KiB) fills up on long inputs: records that do not fit are left out.
-measure_test::TestBoard &Board() {
-  static measure_test::TestBoard board(nlohmann::json::parse(R"({
+testboard::TestBoard &Board() {
+  static testboard::TestBoard board(nlohmann::json::parse(R"({
     "boot": { "phases": ["power-on", "early", "dxe-ready", "board-protocols"] },
     "drivers": { "tpm_platform": { "load": false }, "button_smm": { "load": false } }
   })"));
@@ -74,13 +74,13 @@ std::string BootName(uint16_t option) {
 
 struct Expected {
   uint32_t Pcr, Type;
-  measure_test::Bytes Data;
+  testboard::Bytes Data;
 };
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  measure_test::TestBoard &board = Board();
+  testboard::TestBoard &board = Board();
   if (size < 1)
     return 0;
   const uint8_t flags = data[0];
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   sim::VariableStore &store = board->Variables();
   while (!store.All().empty())
     store.Erase(store.All().front().Name, store.All().front().Guid);
-  std::map<std::pair<std::string, int>, measure_test::Bytes> variables; // (name, guid 0/1)
+  std::map<std::pair<std::string, int>, testboard::Bytes> variables; // (name, guid 0/1)
   for (size_t at = 1; size - at >= 5;) {
     const uint8_t kind = data[at] % 3;
     const uint16_t number = uint16_t(data[at + 1] | data[at + 2] << 8);
@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     at += 5;
     if (length > size - at)
       length = size - at;
-    measure_test::Bytes bytes(data + at, data + at + length);
+    testboard::Bytes bytes(data + at, data + at + length);
     at += length;
     if (bytes.empty())
       continue;
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t setupSizes[4] = {928, kSetupSwitch + 1, kSetupSwitch, 0};
   const size_t setupSize = setupSizes[(flags >> 2) & 3];
   if (setupSize != 0) {
-    measure_test::Bytes setup(setupSize, 0);
+    testboard::Bytes setup(setupSize, 0);
     if (setupSize > kSetupSwitch)
       setup[kSetupSwitch] = (flags & 0x10) ? 1 : 0;
     store.Put({kSetupVariableName, gSetupVariableGuid, 7, setup});
@@ -134,8 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t capacity = board.Tcg().Log().Capacity();
   size_t used = 0;
   auto add = [&](uint32_t pcr, uint32_t type, const EFI_GUID &guid, const std::string &name,
-                 const measure_test::Bytes &bytes) {
-    auto record = measure_test::VariableData(guid, name, bytes);
+                 const testboard::Bytes &bytes) {
+    auto record = testboard::VariableData(guid, name, bytes);
     const bool fits = capacity - used >= 32 + record.size();
     if (fits) {
       used += 32 + record.size();
@@ -177,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (size_t i = 0; i < records.size(); ++i) {
     CHECK(records[i].Pcr == expected[i].Pcr && records[i].Type == expected[i].Type);
     CHECK(records[i].Data == expected[i].Data);
-    CHECK(records[i].Digest == measure_test::Sha1(expected[i].Data));
+    CHECK(records[i].Digest == testboard::Sha1(expected[i].Data));
   }
 
   // Nothing of this input stays behind (libFuzzer would take it for a leak).

@@ -18,7 +18,7 @@
 #include "FuzzCheck.h"
 #include "HeapPool.h"
 #include "Platform/TextScreenProtocol.h"
-#include "measure/MeasureBoard.h"
+#include "common/TestBoard.h"
 #include "tpm_platform/core/Globals.h"
 #include "tpm_platform/ppi/PpiState.h"
 #include "tpm_platform/ppi/ScreenTokens.h"
@@ -115,8 +115,8 @@ TextScreenProtocol gScreen = {
 
 // A powered board (pool, variables) without drivers; this harness's text
 // screen is the only one installed.
-measure_test::TestBoard &Board() {
-  static measure_test::TestBoard board(nlohmann::json::parse(R"({
+testboard::TestBoard &Board() {
+  static testboard::TestBoard board(nlohmann::json::parse(R"({
     "drivers": { "tpm_platform": { "load": false }, "button_smm": { "load": false } }
   })"));
   static bool started = [] {
@@ -137,7 +137,7 @@ measure_test::TestBoard &Board() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  measure_test::TestBoard &board = Board();
+  Board(); // powered on at the first input
   if (size < 3)
     return 0;
   const uint8_t operation = data[0];

@@ -12,6 +12,7 @@
 // byte for the part of the page the input does not cover, then the buffer.
 #include "button_smm/Globals.h"
 #include "button_smm/Routines.h"
+#include "common/TestBoard.h"
 #include "sim/board/Board.h"
 #include "sim/io/AccessTrace.h"
 #include "sim/setup/PasswordService.h"
@@ -22,8 +23,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -34,22 +33,20 @@ constexpr EFI_GUID kSetupGuid = {
 // A board with ButtonSmm started in SMM; the handlers are then called directly.
 class FuzzBoard {
 public:
-  FuzzBoard() {
-    sim::json document = {
-        {"boot", {{"phases", {"power-on", "dxe-ready", "board-protocols", "load-button-smm"}}}},
-        {"drivers", {{"tpm_platform", {{"load", false}}}, {"button_smm", {{"load", true}}}}}};
-    state_ =
-        std::filesystem::temp_directory_path() / ("smi-command-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(state_);
-    board_ =
-        std::make_unique<sim::Board>(sim::BoardConfig::FromText(document.dump(), "fuzz"), state_);
+  FuzzBoard()
+      : board_(
+            testboard::json{
+                {"boot",
+                 {{"phases", {"power-on", "dxe-ready", "board-protocols", "load-button-smm"}}}},
+                {"drivers",
+                 {{"tpm_platform", {{"load", false}}}, {"button_smm", {{"load", true}}}}}},
+            testboard::FreshStateDirectory("smi-command-fuzz"), true, "fuzz") {
     board_->PowerOn();
     board_->Find<sim::PasswordService>()->SetPresent(true);
     board_->Run([](sim::Board &b) { b.Sequence().Run(b); });
     if (ButtonSmm::SmmCommandBufferAddress == nullptr)
       std::abort(); // start-up did not reach the command buffer
   }
-  ~FuzzBoard() { std::filesystem::remove_all(state_); }
 
   // "Setup" byte 771 and the administrator password for the next request.
   void Prepare(bool guard, bool adminPassword) {
@@ -65,8 +62,7 @@ public:
   }
 
 private:
-  std::filesystem::path state_;
-  std::unique_ptr<sim::Board> board_;
+  testboard::TestBoard board_;
 };
 
 constexpr size_t kBufferSize = 4096;

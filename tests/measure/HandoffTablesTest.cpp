@@ -4,7 +4,6 @@
 #include "IndustryStandard/SmBios.h"
 #include "Platform/PlatformTableProtocol.h"
 #include "Tcg/TcgEventData.h"
-#include "measure/Expected.h"
 #include "measure/MeasureBoard.h"
 #include "support/Hw.h"
 #include "tpm_platform/core/Globals.h"

@@ -6,7 +6,6 @@
 #include "Protocol/FirmwareVolume2.h"
 #include "Protocol/PciIo.h"
 #include "Tcg/TcgEventData.h"
-#include "measure/Expected.h"
 #include "measure/MeasureBoard.h"
 #include "sim/core/HandleDatabase.h"
 #include "sim/fv/Fv2Protocol.h"
@@ -25,14 +24,6 @@ using sim::tcg::EventRecord;
 
 constexpr EFI_GUID kMicrocodeFile = {
     0x17088572, 0x377F, 0x44EF, {0x8F, 0x4E, 0xB0, 0x9F, 0xFF, 0x46, 0xA0, 0x70}};
-
-std::vector<EventRecord> OfType(const std::vector<EventRecord> &all, uint32_t type) {
-  std::vector<EventRecord> out;
-  for (const auto &r : all)
-    if (r.Type == type)
-      out.push_back(r);
-  return out;
-}
 
 std::vector<sim::fv::Fv2Volume *> Volumes(sim::Board &b) {
   std::vector<sim::fv::Fv2Volume *> out;

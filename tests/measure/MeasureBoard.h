@@ -1,46 +1,46 @@
-// Boards for the measurement tests: the reference board with a JSON merge
-// patch applied, in a fresh state directory that goes away with the fixture,
-// and what a test reads back from a boot (the event log, PCRs, TPM commands).
+// The measurement tests' board: the shared test board, and the patch every
+// measurement test starts from.
 #pragma once
-#include "sim/board/Board.h"
-#include "sim/board/BoardConfig.h"
-#include "sim/tcg/TcgProtocol.h"
-
-#include <filesystem>
-#include <memory>
-#include <nlohmann/json.hpp>
-#include <string>
-#include <vector>
+#include "common/ExpectedEvents.h"
+#include "common/TestBoard.h"
 
 namespace measure_test {
 
-class TestBoard {
-public:
-  explicit TestBoard(const nlohmann::json &patch = nlohmann::json::object());
-  ~TestBoard();
-  TestBoard(const TestBoard &) = delete;
-  TestBoard &operator=(const TestBoard &) = delete;
+using namespace testboard;
 
-  sim::Board &operator*() { return *board_; }
-  sim::Board *operator->() { return board_.get(); }
+// The records of one event type, in log order.
+inline std::vector<sim::tcg::EventRecord> OfType(const std::vector<sim::tcg::EventRecord> &all,
+                                                 uint32_t type) {
+  std::vector<sim::tcg::EventRecord> out;
+  for (const auto &r : all)
+    if (r.Type == type)
+      out.push_back(r);
+  return out;
+}
 
-  // This boot's TCG protocol (the board's TPM component).
-  sim::tcg::TcgProtocol &Tcg();
-  const std::vector<sim::tcg::EventRecord> &Records() { return Tcg().Log().Records(); }
-  // Ordinals of the TPM commands sent through PassThroughToTpm, in order.
-  std::vector<uint32_t> Ordinals();
-  // Bytes of a variable as the store holds it (empty when absent).
-  std::vector<uint8_t> Variable(std::u16string_view name, const EFI_GUID &guid);
-  const std::string &Directory() const { return dir_; }
-
-private:
-  std::string dir_;
-  std::unique_ptr<sim::Board> board_;
-};
-
-// The patch every measurement test starts from: the TCG core calls the three
-// measurement hooks, "Setup" asks for Secure Boot measurements, a PCI bus
-// with ROMs of every kind, three firmware volumes.
-nlohmann::json MeasurementBoard();
+// The TCG core calls the three measurement hooks, "Setup" asks for Secure
+// Boot measurements, a PCI bus with ROMs of every kind, three firmware
+// volumes.
+inline json MeasurementBoard() {
+  return json::parse(R"({
+    "tcg_core": { "calls": ["SyncTpmEnableHook", "GetPlatformOptions", "MicrocodeHook",
+                            "OptionRomHook", "ReadyToBootHook"] },
+    "variables": { "initial": [
+      { "name": "Setup", "guid": "EC87D643-EBA4-4BB5-A1E5-3F3E36B20DA9", "size": 928,
+        "set": { "810": 1 } } ] },
+    "firmware_volumes": { "volumes": 3, "microcode": "volume", "microcode_volume": 0 },
+    "pci": { "legacy_bios": true, "devices": [
+      { "name": "gpu", "bus": 2, "device": 0, "function": 0, "rom": "efi" },
+      { "name": "lpc", "bus": 0, "device": 31, "function": 3, "rom": "efi", "rom_fill": 17 },
+      { "name": "nic", "bus": 3, "device": 0, "function": 0, "rom": "legacy" },
+      { "name": "storage", "bus": 4, "device": 0, "function": 0, "rom": "legacy",
+        "legacy_flags": 1 },
+      { "name": "plain", "bus": 5, "device": 0, "function": 0, "rom": "unsigned" },
+      { "name": "early", "bus": 6, "device": 0, "function": 0, "rom": "efi",
+        "before_hook": true } ] },
+    "platform": { "wake_source": 3 },
+    "boot_manager": { "ready_to_boot_signals": 1 }
+  })");
+}
 
 } // namespace measure_test

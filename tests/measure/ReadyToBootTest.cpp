@@ -7,7 +7,6 @@
 #include "Platform/PlatformTableProtocol.h"
 #include "Protocol/FirmwareVolume2.h"
 #include "Tcg/TcgEventData.h"
-#include "measure/Expected.h"
 #include "measure/MeasureBoard.h"
 #include "sim/core/HandleDatabase.h"
 #include "sim/fv/Fv2Protocol.h"

@@ -2,7 +2,6 @@
 // variables and their PCR, the Secure Boot gate, and the handoff tables.
 #include "Guid/ImageAuthentication.h"
 #include "Tcg/TcgEventData.h"
-#include "measure/Expected.h"
 #include "measure/MeasureBoard.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +10,6 @@ namespace {
 
 using namespace measure_test;
 using sim::tcg::EventRecord;
-
-std::vector<EventRecord> OfType(const std::vector<EventRecord> &all, uint32_t type) {
-  std::vector<EventRecord> out;
-  for (const auto &r : all)
-    if (r.Type == type)
-      out.push_back(r);
-  return out;
-}
 
 std::string VariableName(const EventRecord &r) {
   uint64_t n;

@@ -6,6 +6,7 @@
 #include "Platform/QrbSetupVariable.h"
 #include "Platform/SetupData.h"
 #include "Platform/TpmPlatformVariables.h"
+#include "common/TestBoard.h"
 #include "sim/board/Board.h"
 #include "sim/console/ConsoleComponent.h"
 #include "sim/hii/ImageStrings.h"
@@ -16,18 +17,15 @@
 
 #include <nlohmann/json.hpp>
 
-#include <atomic>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace ppitest {
 
-using Bytes = std::vector<uint8_t>;
-using nlohmann::json;
+using testboard::Bytes;
+using testboard::json;
 
 inline json PhasesTo(const char *last = "console-connect") {
   json phases = json::array();
@@ -101,59 +99,27 @@ inline json StatePatch(const Bytes &record) {
   return {{"tpm_platform_state", {{"present", true}, {"record", record}}}};
 }
 
-inline std::filesystem::path FreshStateDir() {
-  static std::atomic<unsigned> counter{0};
-  auto dir = std::filesystem::temp_directory_path() /
-             ("ppi-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  std::filesystem::remove_all(dir);
-  return dir;
-}
-
-class PpiTestBoard {
+class PpiTestBoard : public testboard::TestBoard {
 public:
   // A board in a fresh state directory, removed with the board.
-  explicit PpiTestBoard(const json &patch = {}) : PpiTestBoard(patch, FreshStateDir(), true) {}
+  explicit PpiTestBoard(const json &patch = {})
+      : PpiTestBoard(patch, testboard::FreshStateDirectory("ppi-test"), true) {}
   // The next power cycle of a board whose state another one committed: the
   // directory is kept.
-  PpiTestBoard(const json &patch, std::filesystem::path dir, bool owned) : owned_(owned) {
-    dir_ = std::move(dir);
-    json document = json::parse(sim::kReferenceBoardJson);
-    document.merge_patch(BasePatch());
-    document.merge_patch(patch);
-    board_ =
-        std::make_unique<sim::Board>(sim::BoardConfig::FromText(document.dump(), "test"), dir_);
-  }
-  ~PpiTestBoard() {
-    board_.reset();
-    std::error_code ignored;
-    if (owned_)
-      std::filesystem::remove_all(dir_, ignored);
-  }
-  const std::filesystem::path &StateDir() const { return dir_; }
+  PpiTestBoard(const json &patch, std::filesystem::path dir, bool owned)
+      : TestBoard(testboard::ReferenceWith({BasePatch(), patch}), std::move(dir), owned) {}
 
-  sim::Board &operator*() { return *board_; }
-  sim::Board *operator->() { return board_.get(); }
-
-  std::optional<Bytes> Var(const CHAR16 *name, const EFI_GUID &guid) const {
-    const auto *v = board_->Variables().Find(name, guid);
-    return v ? std::optional(v->Data) : std::nullopt;
-  }
   std::optional<Bytes> PpiVar() const {
     return Var(kPpiRequestVariableName, gPpiRequestVariableGuid);
   }
   std::optional<Bytes> TcgVar() const { return Var(kTcgStateVariableName, gTcgStateVariableGuid); }
   std::optional<Bytes> Setup() const { return Var(kSetupVariableName, gSetupVariableGuid); }
 
-  sim::Console &Console() { return board_->Find<sim::ConsoleComponent>()->Device(); }
-  sim::PpiBoardComponent &Ppi() { return *board_->Find<sim::PpiBoardComponent>(); }
-  sim::tpm::TpmComponent &Tpm() { return *board_->Find<sim::tpm::TpmComponent>(); }
+  sim::Console &Console() { return Part<sim::ConsoleComponent>().Device(); }
+  sim::PpiBoardComponent &Ppi() { return Part<sim::PpiBoardComponent>(); }
+  sim::tpm::TpmComponent &Tpm() { return Part<sim::tpm::TpmComponent>(); }
   // The lines the driver printed on the text screen, in order.
   std::vector<std::u16string> Transcript() { return Console().Screen().Transcript(); }
-
-private:
-  std::filesystem::path dir_;
-  bool owned_;
-  std::unique_ptr<sim::Board> board_;
 };
 
 // Start-up always writes "TCG" byte 4 as 1; another component may change it
@@ -165,7 +131,7 @@ inline void SetModeAfterStartup(PpiTestBoard &board, uint8_t mode) {
 }
 
 // The owner flag as a TPM with an owner would have left it at start-up
-// (the decision tables run without the chip; Story_test uses a real one).
+// (the decision tables run without the chip; StoryTest uses a real one).
 inline void SetOwnedAfterStartup(PpiTestBoard &board, bool owned) {
   board->Sequence().Attach("pci-enumeration", "test",
                            [owned](sim::Board &) { TpmPlatform::TpmOwnedFlag = owned ? 1 : 0; });

@@ -30,7 +30,7 @@ TEST(BoardConfigTest, BadBoardFilesNameTheFileThePathAndTheReason) {
       {R"({"boot_manager": []})", "boot_manager", "expected an object"},
       {R"({"drivers": {"tpm_platform": {"load": true},})", "", "parse error"},
   };
-  auto dir = simtest::NewStateDirectory();
+  auto dir = testboard::FreshStateDirectory("simtest");
   for (const auto &c : cases) {
     try {
       sim::Board board(sim::BoardConfig::FromText(c.json, "my-board.json"), dir);
@@ -46,14 +46,14 @@ TEST(BoardConfigTest, BadBoardFilesNameTheFileThePathAndTheReason) {
 }
 
 TEST(BoardConfigTest, TheReferenceBoardAndAMissingFile) {
-  auto dir = simtest::NewStateDirectory();
+  auto dir = testboard::FreshStateDirectory("simtest");
   EXPECT_NO_THROW(sim::Board(sim::BoardConfig::Reference(), dir));
   EXPECT_THROW(sim::BoardConfig::FromFile((dir / "absent.json").string()), sim::BoardConfigError);
   std::filesystem::remove_all(dir);
 }
 
 TEST(BoardConfigTest, InitialVariablesAndPhaseOrderComeFromTheFile) {
-  auto dir = simtest::NewStateDirectory();
+  auto dir = testboard::FreshStateDirectory("simtest");
   {
     sim::Board board(sim::BoardConfig::FromText(
                          R"({"variables": {"initial": [

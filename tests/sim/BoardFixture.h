@@ -1,41 +1,29 @@
 // A reference board with its own state directory, powered on, for tests that
 // call the firmware services as the drivers do.
 #pragma once
+#include "common/TestBoard.h"
 #include "sim/board/Board.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
-#include <random>
-#include <string>
-#include <unistd.h>
 
 namespace simtest {
-
-inline std::filesystem::path NewStateDirectory() {
-  static std::mt19937_64 rng(std::random_device{}());
-  auto dir = std::filesystem::temp_directory_path() /
-             ("simtest-" + std::to_string(::getpid()) + "-" + std::to_string(rng()));
-  std::filesystem::create_directories(dir);
-  return dir;
-}
 
 class BoardTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    state_ = NewStateDirectory();
-    board_ = std::make_unique<sim::Board>(sim::BoardConfig::Reference(), state_);
-    board_->PowerOn();
-    bs_ = board_->BootServices();
-    rt_ = board_->RuntimeServices();
+    state_ = testboard::FreshStateDirectory("simtest");
+    NextRun();
   }
   void TearDown() override {
     board_.reset();
     std::error_code ec;
     std::filesystem::remove_all(state_, ec);
   }
-  // A new board on the same state directory: the next run.
+  // A new board on the same state directory: the next run (the first one in
+  // SetUp).
   void NextRun() {
     board_.reset();
     board_ = std::make_unique<sim::Board>(sim::BoardConfig::Reference(), state_);

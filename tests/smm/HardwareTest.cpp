@@ -45,27 +45,27 @@ constexpr auto kPi = sim::ScriptForm::Pi;
 
 TEST(SmmHardware, StartupLeavesTheDevicesInTheirWorkingState) {
   SmmBoard board;
-  auto &smm = board.Smm();
-  EXPECT_EQ(smm.Sio().Global(0x25), 0x20);
-  EXPECT_EQ(smm.Sio().Global(0x2A), 0x00);
-  EXPECT_EQ(smm.Sio().Global(0x28), 0x01);
-  EXPECT_EQ(smm.Sio().Global(0x23), 0x00);
-  EXPECT_EQ(smm.Sio().Global(0x07), 0x07);
-  EXPECT_EQ(smm.Sio().Device(7, 0x30), 0x01);
-  EXPECT_EQ(smm.Sio().Pin(0x57, 0xF1), 0x03);
-  EXPECT_EQ(smm.Sio().Pin(0x51, 0xF1), 0x03);
-  EXPECT_EQ(smm.Sio().Index(), 0x00); // the OS's index is put back
-  EXPECT_EQ(smm.Ports().Output(), 0x82);
-  EXPECT_EQ(smm.Ports().PowerControl1(), 0x08);
-  EXPECT_EQ(smm.Ec().Ram(0x6E4), 0x14);
-  EXPECT_EQ(smm.Ec().PageRegister(), 0x03); // low nibble of port 0xA03
-  auto ports = smm.Ports().Snapshot();
+  auto &chipset = board.Chipset();
+  EXPECT_EQ(chipset.Sio().Global(0x25), 0x20);
+  EXPECT_EQ(chipset.Sio().Global(0x2A), 0x00);
+  EXPECT_EQ(chipset.Sio().Global(0x28), 0x01);
+  EXPECT_EQ(chipset.Sio().Global(0x23), 0x00);
+  EXPECT_EQ(chipset.Sio().Global(0x07), 0x07);
+  EXPECT_EQ(chipset.Sio().Device(7, 0x30), 0x01);
+  EXPECT_EQ(chipset.Sio().Pin(0x57, 0xF1), 0x03);
+  EXPECT_EQ(chipset.Sio().Pin(0x51, 0xF1), 0x03);
+  EXPECT_EQ(chipset.Sio().Index(), 0x00); // the OS's index is put back
+  EXPECT_EQ(chipset.Ports().Output(), 0x82);
+  EXPECT_EQ(chipset.Ports().PowerControl1(), 0x08);
+  EXPECT_EQ(chipset.Ec().Ram(0x6E4), 0x14);
+  EXPECT_EQ(chipset.Ec().PageRegister(), 0x03); // low nibble of port 0xA03
+  auto ports = chipset.Ports().Snapshot();
   EXPECT_EQ(ports["port.0500"], 0x42u);
   EXPECT_EQ(ports["port.0504"], 0x42u);
   EXPECT_EQ(ports["port.052C"], 0x02u);
   EXPECT_EQ(ports["port.0438"], 0x42u);
-  EXPECT_EQ(smm.Pci().LpcGpiRoute(), 0x1004u);
-  EXPECT_EQ(smm.Os().Read32(0), 0x1100u);
+  EXPECT_EQ(chipset.Pci().LpcGpiRoute(), 0x1004u);
+  EXPECT_EQ(board.Smm().Os().Read32(0), 0x1100u);
 }
 
 TEST(SmmHardware, EcWindowSequences) {
@@ -106,7 +106,7 @@ TEST(SmmHardware, EcWindowSequences) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.Name);
     SmmBoard board({{"ec", c.Ec}});
-    board.Smm().Ec().SetRam(0x6C9, c.Ram);
+    board.Chipset().Ec().SetRam(0x6C9, c.Ram);
     board.Board().Trace().Clear();
     EXPECT_EQ(ButtonSmm::EcRead(0x6C9), c.Expected);
     EXPECT_EQ(board.PortAccesses(), c.Accesses);
@@ -120,7 +120,7 @@ TEST(SmmHardware, EcWritesAndTheirRecords) {
   ButtonSmm::EcWrite(0x6A8, 0x40);
   EXPECT_EQ(board.PortAccesses(),
             (Strings{"W1 08FF=06", "W1 08A8=40", "R1 0A03=C3", "W1 08FF=03"}));
-  EXPECT_EQ(board.Smm().Ec().BacklightLevel(), 0x40);
+  EXPECT_EQ(board.Chipset().Ec().BacklightLevel(), 0x40);
   EXPECT_EQ(board.Smm().Script().Entries().size(), first);
 
   board.Board().Trace().Clear();
@@ -131,9 +131,9 @@ TEST(SmmHardware, EcWritesAndTheirRecords) {
             (std::vector<Recorded>{{0, kFw, 0, 0x8FF, 0x06, 0}, {0, kFw, 0, 0x8F5, 0x05, 0}}));
 
   // Reading the event register acknowledges exactly the bits read.
-  board.Smm().Ec().SetRam(0x6C1, 0x05);
+  board.Chipset().Ec().SetRam(0x6C1, 0x05);
   EXPECT_EQ(ButtonSmm::ReadAndAckEcEvent(), 0x05);
-  EXPECT_EQ(board.Smm().Ec().Ram(0x6C1), 0x00);
+  EXPECT_EQ(board.Chipset().Ec().Ram(0x6C1), 0x00);
 }
 
 TEST(SmmHardware, SuperIoSequencesKeepTheOsIndex) {
@@ -150,14 +150,14 @@ TEST(SmmHardware, SuperIoSequencesKeepTheOsIndex) {
   ButtonSmm::SioWriteMasked(0x25, 0, 0x7F);
   EXPECT_EQ(board.PortAccesses(),
             (Strings{"R1 002E=21", "W1 002E=25", "R1 002F=20", "W1 002F=7F", "W1 002E=21"}));
-  EXPECT_EQ(board.Smm().Sio().Global(0x25), 0x7F);
-  EXPECT_EQ(board.Smm().Sio().Index(), 0x21);
+  EXPECT_EQ(board.Chipset().Sio().Global(0x25), 0x7F);
+  EXPECT_EQ(board.Chipset().Sio().Index(), 0x21);
   EXPECT_EQ(EntriesFrom(board, first),
             (std::vector<Recorded>{{0, kFw, 0, 0x2E, 0x25, 0}, {1, kFw, 0, 0x2F, 0x7F, 0x00}}));
 
   first = board.Smm().Script().Entries().size();
   ButtonSmm::SioPinConfig(0x40, 0xF2, 0x09);
-  EXPECT_EQ(board.Smm().Sio().Pin(0x40, 0xF2), 0x09);
+  EXPECT_EQ(board.Chipset().Sio().Pin(0x40, 0xF2), 0x09);
   EXPECT_EQ(EntriesFrom(board, first), (std::vector<Recorded>{{0, kFw, 0, 0x2E, 0x07, 0},
                                                               {1, kFw, 0, 0x2F, 0x07, 0},
                                                               {0, kFw, 0, 0x2E, 0x30, 0},
@@ -171,7 +171,7 @@ TEST(SmmHardware, SuperIoSequencesKeepTheOsIndex) {
 TEST(SmmHardware, PciConfigurationBothWays) {
   SmmBoard board;
   size_t first = board.Smm().Script().Entries().size();
-  board.Smm().Pci().Write32(0, 31, 0, 0xB8, 0x0000100C);
+  board.Chipset().Pci().Write32(0, 31, 0, 0xB8, 0x0000100C);
   board.Board().Trace().Clear();
   ButtonSmm::PciReadWriteRecorded(0, 31, 0, 0xB8, 0x00000004, 0xFFFFFFF3);
   EXPECT_EQ(board.PortAccesses(), (Strings{"W4 0CF8=8000F8B8", "R4 0CFC=0000100C",
@@ -183,7 +183,7 @@ TEST(SmmHardware, PciConfigurationBothWays) {
   board.Board().Trace().Clear();
   EXPECT_EQ(ButtonSmm::PciWrite32(0, 31, 0, 0x140, 0xA5A5A5A5), 0xA5A5A5A5u);
   EXPECT_EQ(ButtonSmm::PciRead32(0, 31, 0, 0x140), 0xA5A5A5A5u);
-  EXPECT_EQ(board.Smm().Pci().Read32(0, 31, 0, 0x140), 0xA5A5A5A5u);
+  EXPECT_EQ(board.Chipset().Pci().Read32(0, 31, 0, 0x140), 0xA5A5A5A5u);
   EXPECT_TRUE(board.PortAccesses().empty());
   // An absent function reads all ones.
   EXPECT_EQ(ButtonSmm::PciRead32(0, 2, 0, 0x00), 0xFFFFFFFFu);
@@ -191,7 +191,7 @@ TEST(SmmHardware, PciConfigurationBothWays) {
 
 TEST(SmmHardware, AcpiModeNotificationAndOutputBits) {
   SmmBoard board;
-  auto &ports = board.Smm().Ports();
+  auto &ports = board.Chipset().Ports();
   ports.SetAcpiMode(false);
   board.Board().Trace().Clear();
   ButtonSmm::RaiseSci();
@@ -225,7 +225,7 @@ TEST(SmmHardware, RecordedPortWritesUseTheSetupInterface) {
   size_t first = board.Smm().Script().Entries().size();
   ButtonSmm::IoWrite16Recorded(0x438, 0x0046);
   ButtonSmm::IoWrite32Recorded(0x52C, 0x12345678);
-  EXPECT_EQ(board.Smm().Ports().GpiSmiEnable(), 0x46);
+  EXPECT_EQ(board.Chipset().Ports().GpiSmiEnable(), 0x46);
   EXPECT_EQ(EntriesFrom(board, first), (std::vector<Recorded>{{0, kFw, 1, 0x438, 0x46, 0},
                                                               {0, kFw, 2, 0x52C, 0x12345678, 0}}));
 }

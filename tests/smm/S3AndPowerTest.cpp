@@ -14,7 +14,7 @@ bool Contains(const std::vector<std::string> &list, const std::string &name) {
 
 TEST(SmmS3, ResumeRestoresEveryRegisterStartupSet) {
   SmmBoard board;
-  sim::S3Result s3 = board.Smm().SuspendResume();
+  sim::S3Result s3 = board.Chipset().SuspendResume();
   std::vector<std::string> lost = s3.Lost();
   for (const char *name :
        {"superio.25", "superio.28", "superio.07", "superio.ldn7.30", "superio.pin57.F1",
@@ -24,7 +24,7 @@ TEST(SmmS3, ResumeRestoresEveryRegisterStartupSet) {
   EXPECT_GT(s3.Replayed, 0u);
   EXPECT_EQ(s3.Differences(), std::vector<std::string>{});
   // GPI 1 reaches SMM again after the resume.
-  EXPECT_EQ((board.Smm().Ports().GpiSmiEnable() & 2), 2);
+  EXPECT_EQ((board.Chipset().Ports().GpiSmiEnable() & 2), 2);
 }
 
 TEST(SmmS3, WithoutRecordsTheDevicesStayLost) {
@@ -42,9 +42,9 @@ TEST(SmmS3, WithoutRecordsTheDevicesStayLost) {
     SmmBoard board(c.Smm, c.Faults);
     // The writes are made all the same; only their records are missing.
     EXPECT_EQ(board.Registrations().size(), 4u);
-    EXPECT_EQ(board.Smm().Sio().Global(0x25), 0x20);
+    EXPECT_EQ(board.Chipset().Sio().Global(0x25), 0x20);
     EXPECT_TRUE(board.Smm().Script().Entries().empty());
-    std::vector<std::string> differences = board.Smm().SuspendResume().Differences();
+    std::vector<std::string> differences = board.Chipset().SuspendResume().Differences();
     for (const char *name : {"superio.25", "port.0438", "pci.00:1F.0.B8"})
       EXPECT_TRUE(Contains(differences, name)) << name;
   }
@@ -52,11 +52,11 @@ TEST(SmmS3, WithoutRecordsTheDevicesStayLost) {
 
 TEST(SmmS3, ReplayAppliesReadModifyWrites) {
   SmmBoard board;
-  auto &smm = board.Smm();
+  auto &chipset = board.Chipset();
   // Replay of an OR/AND record keeps the bits its mask keeps.
-  smm.Pci().Write32(0, 31, 0, 0xB8, 0);
-  smm.SuspendResume();
-  EXPECT_EQ(smm.Pci().LpcGpiRoute(), 0x1004u); // power-on 0x1000, AND 0xFFFFFFF3, OR 4
+  chipset.Pci().Write32(0, 31, 0, 0xB8, 0);
+  chipset.SuspendResume();
+  EXPECT_EQ(chipset.Pci().LpcGpiRoute(), 0x1004u); // power-on 0x1000, AND 0xFFFFFFF3, OR 4
 }
 
 TEST(SmmEc, ButtonsRaiseGpi6AndTheEcTakesTheSlots) {
@@ -93,9 +93,10 @@ TEST(SmmEc, ButtonsRaiseGpi6AndTheEcTakesTheSlots) {
 TEST(SmmPower, PowerButtonSwitchesTheMachineOff) {
   SmmBoard board;
   board.Board().Trace().Clear();
-  sim::BootResult result = board.Board().Run([&board](sim::Board &) { board.Smm().RaiseGpi(1); });
+  sim::BootResult result =
+      board.Board().Run([&board](sim::Board &) { board.Chipset().RaiseGpi(1); });
   EXPECT_EQ(result.Outcome, sim::BootOutcome::Halted);
-  EXPECT_TRUE(board.Smm().Ports().PowerOffRequested());
+  EXPECT_TRUE(board.Chipset().Ports().PowerOffRequested());
   EXPECT_EQ(board.Smm().Core().HaltContext(), "smi:gpi1");
   EXPECT_EQ(board.PortAccesses("smi:gpi1"),
             (std::vector<std::string>{"W1 0A00=19", "R1 0A01=08", "W1 0A01=48", "R2 0438=0042",
@@ -104,8 +105,8 @@ TEST(SmmPower, PowerButtonSwitchesTheMachineOff) {
 
 TEST(SmmPower, PowerButtonWithoutStartupDoesNotReachSmm) {
   SmmBoard board({{"platform_data", {{"gate", 1}}}});
-  EXPECT_EQ(board.Smm().RaiseGpi(1), "ignored");
-  EXPECT_FALSE(board.Smm().Ports().PowerOffRequested());
+  EXPECT_EQ(board.Chipset().RaiseGpi(1), "ignored");
+  EXPECT_FALSE(board.Chipset().Ports().PowerOffRequested());
   EXPECT_EQ(board.Smm().Core().SmiCount(), 0u);
 }
 

@@ -2,71 +2,46 @@
 // protocols and the ButtonSmm load (both instances), and helpers to read the
 // port trace.
 #pragma once
-#include "sim/board/Board.h"
+#include "common/TestBoard.h"
+#include "sim/devices/ChipsetComponent.h"
 #include "sim/io/AccessTrace.h"
 #include "sim/smm/SmmComponent.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace smmtest {
 
 using sim::json;
 
-inline std::filesystem::path FreshStateDirectory() {
-  static int counter = 0;
-  auto path = std::filesystem::temp_directory_path() /
-              ("smm-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  std::filesystem::remove_all(path);
-  return path;
-}
-
-class SmmBoard {
+class SmmBoard : public testboard::TestBoard {
 public:
   // beforeSequence runs after power-on, before the boot phases.
   explicit SmmBoard(json smm = json::object(), std::vector<std::string> faults = {},
-                    std::function<void(SmmBoard &)> beforeSequence = {},
-                    bool loadButtonSmm = true) {
-    if (smm.is_null())
-      smm = json::object();
-    json document = {
-        {"boot", {{"phases", {"power-on", "dxe-ready", "board-protocols", "load-button-smm"}}}},
-        {"drivers",
-         {{"tpm_platform", {{"load", false}}}, {"button_smm", {{"load", loadButtonSmm}}}}},
-        {"faults", {{"rules", faults}}},
-        {"smm", smm}};
-    state_ = FreshStateDirectory();
-    board_ = std::make_unique<sim::Board>(sim::BoardConfig::FromText(document.dump(), "smm-test"),
-                                          state_);
-    smm_ = board_->Find<sim::SmmComponent>();
-    board_->PowerOn();
+                    std::function<void(SmmBoard &)> beforeSequence = {}, bool loadButtonSmm = true)
+      : TestBoard(Document(std::move(smm), std::move(faults), loadButtonSmm),
+                  testboard::FreshStateDirectory("smm-test"), true, "smm-test") {
+    Board().PowerOn();
     if (beforeSequence)
       beforeSequence(*this);
-    Result = board_->Run([](sim::Board &b) { b.Sequence().Run(b); });
-  }
-  ~SmmBoard() {
-    board_.reset();
-    std::filesystem::remove_all(state_);
+    Result = Board().Run([](sim::Board &b) { b.Sequence().Run(b); });
   }
 
-  sim::Board &Board() { return *board_; }
-  sim::SmmComponent &Smm() { return *smm_; }
+  sim::SmmComponent &Smm() { return Part<sim::SmmComponent>(); }
+  sim::ChipsetComponent &Chipset() { return Part<sim::ChipsetComponent>(); }
   sim::BootResult Result;
 
   // The status ButtonSmm's boot-service instance returned.
-  EFI_STATUS EntryStatus(size_t instance = 0) const { return board_->Images().at(instance).Status; }
+  EFI_STATUS EntryStatus(size_t instance = 0) { return Board().Images().at(instance).Status; }
 
   // "kind:value" for every registration, in order: "sw:E0", "gpi:6".
   std::vector<std::string> Registrations() {
     std::vector<std::string> list;
-    for (const auto &r : smm_->Core().Registrations()) {
+    for (const auto &r : Smm().Core().Registrations()) {
       char text[16];
       if (r.Type == sim::SmiRegistration::Kind::Software)
         std::snprintf(text, sizeof text, "sw:%02llX", (unsigned long long)r.Value);
@@ -80,7 +55,7 @@ public:
   // Port accesses since the trace was last cleared, as "W1 08FF=06" / "R1 08C9=12".
   std::vector<std::string> PortAccesses(const std::string &context = {}) {
     std::vector<std::string> list;
-    for (const sim::Access &a : board_->Trace().Entries()) {
+    for (const sim::Access &a : Board().Trace().Entries()) {
       if (a.Space != sim::AccessSpace::Port || (!context.empty() && a.Context != context))
         continue;
       char text[48];
@@ -93,9 +68,16 @@ public:
   }
 
 private:
-  std::filesystem::path state_;
-  std::unique_ptr<sim::Board> board_;
-  sim::SmmComponent *smm_ = nullptr;
+  // Only what ButtonSmm needs: no reference board underneath.
+  static json Document(json smm, std::vector<std::string> faults, bool loadButtonSmm) {
+    if (smm.is_null())
+      smm = json::object();
+    return {{"boot", {{"phases", {"power-on", "dxe-ready", "board-protocols", "load-button-smm"}}}},
+            {"drivers",
+             {{"tpm_platform", {{"load", false}}}, {"button_smm", {{"load", loadButtonSmm}}}}},
+            {"faults", {{"rules", faults}}},
+            {"smm", smm}};
+  }
 };
 
 } // namespace smmtest

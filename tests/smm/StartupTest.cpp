@@ -167,10 +167,10 @@ TEST(SmmStartup, EveryFailingStepLeavesItsEndState) {
     EXPECT_EQ(board.EntryStatus(), c.Status);
     EXPECT_EQ(board.Registrations(), c.Registered);
     // Start-up sets bit 5 of Super-I/O register 0x25 and the key-code bit of the OS buffer.
-    EXPECT_EQ((board.Smm().Sio().Global(0x25) & 0x20) != 0, c.HardwareStarted);
+    EXPECT_EQ((board.Chipset().Sio().Global(0x25) & 0x20) != 0, c.HardwareStarted);
     EXPECT_EQ((board.Smm().Os().Read32(0) & 0x1100) == 0x1100, c.HardwareStarted);
-    EXPECT_EQ((board.Smm().Ports().GpiSmiEnable() & 0x02) != 0, c.Gpi1Routed);
-    EXPECT_EQ((board.Smm().Pci().LpcGpiRoute() >> 2 & 3) == 1, c.Gpi1Routed);
+    EXPECT_EQ((board.Chipset().Ports().GpiSmiEnable() & 0x02) != 0, c.Gpi1Routed);
+    EXPECT_EQ((board.Chipset().Pci().LpcGpiRoute() >> 2 & 3) == 1, c.Gpi1Routed);
   }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 #include "Platform/SetupData.h"
 #include "Platform/TpmPlatformVariables.h"
+#include "common/TestBoard.h"
 #include "sim/board/Board.h"
 #include "sim/tcg/TcgCore.h"
 #include "sim/tpm/TpmComponent.h"
@@ -12,18 +13,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include <atomic>
-#include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace tpmtest {
 
-using Bytes = std::vector<uint8_t>;
-using nlohmann::json;
+using testboard::Bytes;
+using testboard::json;
 
 inline json StartupPhases() {
   return json::array(
@@ -61,56 +58,41 @@ inline Bytes SetupBytes(std::initializer_list<std::pair<size_t, uint8_t>> set = 
   return b;
 }
 
-class TestBoard {
+// Power-on and the firmware services with the given variables: no TPM, the
+// driver not loaded (tests call its operations directly).
+inline json ServicesOnly(json initial) {
+  return {{"boot", {{"phases", {"power-on", "dxe-ready"}}}},
+          {"drivers", {{"tpm_platform", {{"load", false}}}}},
+          {"tpm", {{"present", false}}},
+          {"variables", {{"initial", std::move(initial)}}}};
+}
+
+class TestBoard : public testboard::TestBoard {
 public:
-  explicit TestBoard(const json &patch = {}) {
-    static std::atomic<unsigned> counter{0};
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tpmcore-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(dir_);
-    json document = json::parse(sim::kReferenceBoardJson);
-    document.merge_patch(BasePatch());
-    document.merge_patch(patch);
-    board_ =
-        std::make_unique<sim::Board>(sim::BoardConfig::FromText(document.dump(), "test"), dir_);
-  }
-  ~TestBoard() {
-    board_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  explicit TestBoard(const json &patch = {})
+      : testboard::TestBoard(testboard::ReferenceWith({BasePatch(), patch}),
+                             testboard::FreshStateDirectory("tpmcore-test"), true) {}
 
-  sim::Board &operator*() { return *board_; }
-  sim::Board *operator->() { return board_.get(); }
-
-  std::optional<Bytes> Var(const CHAR16 *name, const EFI_GUID &guid) const {
-    const auto *v = board_->Variables().Find(name, guid);
-    return v ? std::optional(v->Data) : std::nullopt;
-  }
   std::optional<Bytes> Setup() const { return Var(kSetupVariableName, gSetupVariableGuid); }
-  sim::tpm::TpmComponent &Tpm() { return *board_->Find<sim::tpm::TpmComponent>(); }
-  sim::TcgCoreComponent &TcgCore() { return *board_->Find<sim::TcgCoreComponent>(); }
+  sim::tpm::TpmComponent &Tpm() { return Part<sim::tpm::TpmComponent>(); }
+  sim::TcgCoreComponent &TcgCore() { return Part<sim::TcgCoreComponent>(); }
 
   // The driver's globals as its entry point leaves them, for calling driver
   // operations directly after a boot that did not run the entry point.
   void BindDriver() {
     TpmPlatform::gImageHandle = nullptr;
-    TpmPlatform::gST = board_->SystemTable();
-    TpmPlatform::gBS = board_->BootServices();
-    TpmPlatform::gRT = board_->RuntimeServices();
+    TpmPlatform::gST = Board().SystemTable();
+    TpmPlatform::gBS = Board().BootServices();
+    TpmPlatform::gRT = Board().RuntimeServices();
   }
 
   // Writes counted by name since power-on.
-  size_t Writes(const CHAR16 *name) const {
+  size_t Writes(const CHAR16 *name) {
     size_t n = 0;
-    for (const auto &w : board_->Variables().Writes())
+    for (const auto &w : Board().Variables().Writes())
       n += w.Name == name;
     return n;
   }
-
-private:
-  std::filesystem::path dir_;
-  std::unique_ptr<sim::Board> board_;
 };
 
 } // namespace tpmtest

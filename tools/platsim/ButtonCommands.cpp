@@ -3,6 +3,7 @@
 // published as a section of the boot's report; scenarios run the same actions.
 #include "sim/core/Errors.h"
 #include "sim/core/Text.h"
+#include "sim/devices/ChipsetComponent.h"
 #include "sim/io/AccessTrace.h"
 #include "sim/smm/SmmComponent.h"
 #include "tools/platsim/Actions.h"
@@ -45,10 +46,7 @@ const ButtonName &FindButtonName(const std::string &name) {
 }
 
 sim::SmmComponent &SmmOf(sim::Board &board) {
-  auto *smm = board.Find<sim::SmmComponent>();
-  if (smm == nullptr)
-    throw sim::SimulationError("this board has no SMM component");
-  return *smm;
+  return PartOf<sim::SmmComponent>(board, "SMM component");
 }
 
 unsigned Number(const std::string &option, const std::string &text, unsigned max) {
@@ -130,10 +128,10 @@ StoryAction ParsePress(Args rest) {
   const ButtonName &button = FindButtonName(*name);
 
   return {"button_press", [=](sim::Board &b, nlohmann::json &out) {
-            sim::SmmComponent &smm = SmmOf(b);
-            sim::EmbeddedController &ec = smm.Ec();
-            smm.Ports().SetAcpiMode(!legacy);
-            sim::OsCommandBuffer os = smm.Os();
+            sim::ChipsetComponent &chipset = PartOf<sim::ChipsetComponent>(b, "chipset component");
+            sim::EmbeddedController &ec = chipset.Ec();
+            chipset.Ports().SetAcpiMode(!legacy);
+            sim::OsCommandBuffer os = SmmOf(b).Os();
             auto brightness = [&] {
               // What the OS would ask: SMI 0xE0 get.
               uint32_t saved8 = os.Read32(8), saved4 = os.Read32(4);
@@ -156,7 +154,7 @@ StoryAction ParsePress(Args rest) {
 
             auto step = [&](const std::string &what, const std::function<void()> &act) {
               size_t already = ec.KeyboardStream().size();
-              unsigned scis = smm.Ports().SciCount();
+              unsigned scis = chipset.Ports().SciCount();
               uint64_t since = b.Trace().Total();
               act();
               uint64_t ports = HandlerPortAccesses(b, since);
@@ -168,7 +166,7 @@ StoryAction ParsePress(Args rest) {
                                 {"key_codes", sim::ToHex(keys)},
                                 {"brightness", after.Percent},
                                 {"backlight_level", after.Level},
-                                {"os_notifications", smm.Ports().SciCount() - scis},
+                                {"os_notifications", chipset.Ports().SciCount() - scis},
                                 {"port_accesses", ports}});
             };
 

@@ -1,6 +1,7 @@
 // platsim's subcommands and the options every board-running command shares.
 #pragma once
 #include "sim/board/Board.h"
+#include "sim/core/Errors.h"
 #include "sim/report/TextView.h"
 
 #include <filesystem>
@@ -64,6 +65,13 @@ private:
   std::filesystem::path tempDir_;
   std::unique_ptr<sim::Board> board_;
 };
+
+// The board's part of type T; `what` names it in the error of a board without one.
+template <class T> T &PartOf(sim::Board &board, const char *what) {
+  if (T *part = board.Find<T>())
+    return *part;
+  throw sim::SimulationError(std::string("this board has no ") + what);
+}
 
 int RunBoot(Args args);
 int RunPpi(Args args);

@@ -1,9 +1,10 @@
 #include "tools/platsim/Scenario.h"
+#include "tools/platsim/Commands.h"
 
 #include "sim/console/Keys.h"
 #include "sim/core/Errors.h"
 #include "sim/core/Text.h"
-#include "sim/smm/SmmComponent.h"
+#include "sim/devices/ChipsetComponent.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -15,11 +16,8 @@ namespace {
 
 constexpr size_t kMaxScenarioBytes = 1 << 20;
 
-sim::SmmComponent &SmmOf(sim::Board &board) {
-  auto *smm = board.Find<sim::SmmComponent>();
-  if (smm == nullptr)
-    throw sim::SimulationError("this board has no SMM component");
-  return *smm;
+sim::ChipsetComponent &ChipsetOf(sim::Board &board) {
+  return PartOf<sim::ChipsetComponent>(board, "chipset component");
 }
 
 unsigned long Number(const std::string &text, unsigned long max, const std::string &what) {
@@ -101,7 +99,7 @@ void ParseStep(ScenarioStep &step) {
   } else if (verb == "s3") {
     noArguments();
     step.Action = {"s3_cycle", [](sim::Board &b, nlohmann::json &out) {
-                     sim::S3Result r = SmmOf(b).SuspendResume();
+                     sim::S3Result r = ChipsetOf(b).SuspendResume();
                      out = {{"lost", r.Lost().size()},
                             {"different", r.Differences()},
                             {"replayed", r.Replayed}};
@@ -109,7 +107,7 @@ void ParseStep(ScenarioStep &step) {
   } else if (verb == "power-button") {
     noArguments();
     step.Action = {"power_button", [](sim::Board &b, nlohmann::json &out) {
-                     out = {{"gpi", 1}, {"route", SmmOf(b).RaiseGpi(1)}};
+                     out = {{"gpi", 1}, {"route", ChipsetOf(b).RaiseGpi(1)}};
                    }};
   } else if (verb == "ppi") {
     if (rest.size() != 2 || rest[0] != "request")

@@ -1,6 +1,6 @@
 // platsim s3 and platsim power-button: a boot, then the board action.
 #include "sim/core/Errors.h"
-#include "sim/smm/SmmComponent.h"
+#include "sim/devices/ChipsetComponent.h"
 #include "tools/platsim/Commands.h"
 
 #include <cstdlib>
@@ -9,11 +9,8 @@ namespace platsim {
 
 namespace {
 
-sim::SmmComponent &SmmOf(sim::Board &board) {
-  auto *smm = board.Find<sim::SmmComponent>();
-  if (smm == nullptr)
-    throw sim::SimulationError("this board has no SMM component");
-  return *smm;
+sim::ChipsetComponent &ChipsetOf(sim::Board &board) {
+  return PartOf<sim::ChipsetComponent>(board, "chipset component");
 }
 
 unsigned CountOption(std::vector<std::string> &rest, const std::string &name) {
@@ -42,7 +39,7 @@ int RunS3(Args args) {
   board.Run([cycles](sim::Board &b) {
     b.Sequence().Run(b);
     for (unsigned i = 0; i < cycles; ++i)
-      SmmOf(b).SuspendResume();
+      ChipsetOf(b).SuspendResume();
   });
   return session.Finish();
 }
@@ -57,7 +54,7 @@ int RunPowerButton(Args args) {
   board.PowerOn();
   board.Run([](sim::Board &b) {
     b.Sequence().Run(b);
-    SmmOf(b).RaiseGpi(1);
+    ChipsetOf(b).RaiseGpi(1);
   });
   return session.Finish();
 }

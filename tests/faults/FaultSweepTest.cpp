@@ -1,7 +1,7 @@
 // The sweep over TpmPlatformDxe's start-up and hooks and ButtonSmm's start-up
 // and SMIs; FaultSweep.h has the engine and what every run must satisfy.
-#include "Framework/BootScriptSave.h"
 #include "faults/FaultSweep.h"
+#include "Framework/BootScriptSave.h"
 #include "sim/devices/EmbeddedController.h"
 #include "sim/smm/OsCommandBuffer.h"
 #include "sim/tpm/TpmComponent.h"
@@ -210,7 +210,7 @@ std::vector<Path> ButtonSmmPaths() {
        "load-button-smm",
        started,
        [](sim::Board &b) {
-         auto &ec = Smm(b).Ec();
+         auto &ec = Chipset(b).Ec();
          for (uint8_t mask : {0x01, 0x04, 0x20}) {
            ec.Press(mask);
            ec.Release(mask);
@@ -227,7 +227,7 @@ std::vector<Path> ButtonSmmPaths() {
 // cycle replays the boot script without entering the driver. Neither calls a
 // service, so these paths have no injection points: the sweep shows it.
 void ObservePowerOff(sim::Board &b, Facts &facts, const std::string &prefix) {
-  facts[prefix + "power off"] = Smm(b).Ports().PowerOffRequested() ? "requested" : "no";
+  facts[prefix + "power off"] = Chipset(b).Ports().PowerOffRequested() ? "requested" : "no";
   facts[prefix + "halted in"] = Smm(b).Core().HaltContext();
 }
 
@@ -237,7 +237,7 @@ std::vector<Path> PowerPaths() {
             .Phase = "load-button-smm",
             .Before = started,
             .Body = [](sim::Board &b) -> EFI_STATUS {
-              Smm(b).RaiseGpi(1);
+              Chipset(b).RaiseGpi(1);
               throw sim::SimulationError("GPI 1 returned");
             },
             .Variables = {},
@@ -249,10 +249,10 @@ std::vector<Path> PowerPaths() {
   Path s3 = gpi1;
   s3.Name = "S3 suspend and resume, then GPI 1";
   s3.Body = [](sim::Board &b) -> EFI_STATUS {
-    const sim::S3Result cycle = Smm(b).SuspendResume();
+    const sim::S3Result cycle = Chipset(b).SuspendResume();
     if (cycle.Replayed == 0 || !cycle.Differences().empty())
       throw sim::SimulationError("the resume did not restore the start-up's registers");
-    Smm(b).RaiseGpi(1);
+    Chipset(b).RaiseGpi(1);
     throw sim::SimulationError("GPI 1 returned");
   };
   return {gpi1, s3};

@@ -1,7 +1,7 @@
 // PatchDsdtNameValue over iasl-compiled tables: the exact bytes it writes, and
 // what `iasl -d` reads back from the patched table.
-#include "acpi/aml_fixture.h"
 #include "tpm_platform/acpi/DsdtPatch.h"
+#include "acpi/AmlFixture.h"
 
 #include <gtest/gtest.h>
 

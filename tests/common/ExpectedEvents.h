@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace measure_test {
+namespace testboard {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -70,4 +70,4 @@ inline Bytes Text(const std::string &s) {
   return Bytes(s.begin(), s.end());
 }
 
-} // namespace measure_test
+} // namespace testboard

@@ -1,4 +1,4 @@
-#include "acpi/aml_fixture.h"
+#include "acpi/AmlFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +69,17 @@ bool HasLine(const std::vector<std::string> &lines, const std::string &line) {
     auto first = l.find_first_not_of(' ');
     return first != std::string::npos && l.substr(first) == line;
   });
+}
+
+void ExpectOnlyQesdSetToOne(const std::vector<std::string> &was,
+                            const std::vector<std::string> &now) {
+  EXPECT_TRUE(HasLine(was, "Name (QESD, Zero)"));
+  EXPECT_TRUE(HasLine(now, "Name (QESD, One)"));
+  ASSERT_EQ(was.size(), now.size());
+  std::size_t changed = 0;
+  for (std::size_t i = 0; i < was.size(); ++i)
+    changed += was[i] != now[i];
+  EXPECT_EQ(changed, 1u);
 }
 
 } // namespace acpi_test

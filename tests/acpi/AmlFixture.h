@@ -23,4 +23,9 @@ std::size_t Find(const std::vector<std::uint8_t> &haystack,
 // Some line, stripped of its indentation, equals line.
 bool HasLine(const std::vector<std::string> &lines, const std::string &line);
 
+// Expects the patched table's disassembly to differ from the original's in
+// one line only: QESD set from Zero to One.
+void ExpectOnlyQesdSetToOne(const std::vector<std::string> &was,
+                            const std::vector<std::string> &now);
+
 } // namespace acpi_test

@@ -1,11 +1,11 @@
 // Sentence composition limits: the split of a long sentence, token texts
 // longer than their buffer, sentences longer than the line buffer, and a
 // missing string package.
+#include "tpm_platform/ppi/ScreenText.h"
 #include "Uefi/UefiHii.h"
 #include "hii/HandBuiltPackages.h"
 #include "ppi/PpiTestBoard.h"
 #include "tpm_platform/core/Globals.h"
-#include "tpm_platform/ppi/ScreenText.h"
 
 #include <gtest/gtest.h>
 

@@ -15,10 +15,7 @@ using namespace TpmPlatform;
 class StateOperations : public ::testing::Test {
 protected:
   void Start(json initial = json::array()) {
-    board_.emplace(json{{"boot", {{"phases", {"power-on", "dxe-ready"}}}},
-                        {"drivers", {{"tpm_platform", {{"load", false}}}}},
-                        {"tpm", {{"present", false}}},
-                        {"variables", {{"initial", initial}}}});
+    board_.emplace(ServicesOnly(initial));
     (*board_)->Boot();
     board_->BindDriver();
   }

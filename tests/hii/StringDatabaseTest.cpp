@@ -1,9 +1,9 @@
 // The board's HII string database against the package list stored in
 // TpmPlatformDxe, and against damaged lists.
+#include "sim/hii/StringDatabase.h"
 #include "Uefi/UefiHii.h"
 #include "hii/HandBuiltPackages.h"
 #include "sim/hii/ImageStrings.h"
-#include "sim/hii/StringDatabase.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // AmlFindObject: the kind table, what a match reports, and the edges of the
 // scanned range.
-#include "acpi/aml_fixture.h"
+#include "acpi/AmlFixture.h"
 #include "tpm_platform/acpi/AmlObject.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,8 @@
 // Start-up on the board: TpmPlatformDxe patches the DSDT of the board's ACPI
 // tables exactly when "Setup" byte 599 is 1, and only when it can find it.
 #include "Platform/SetupData.h"
-#include "acpi/aml_fixture.h"
+#include "acpi/AmlFixture.h"
+#include "common/TestBoard.h"
 #include "sim/acpi/AcpiBoard.h"
 #include "sim/board/Board.h"
 
@@ -68,14 +69,7 @@ void PrintTo(const StartupCase &c, std::ostream *os) {
 
 class StartupTest : public ::testing::TestWithParam<StartupCase> {
 protected:
-  void SetUp() override {
-    state_ = std::filesystem::path(::testing::TempDir()) /
-             ("acpi-startup-" + std::to_string(::getpid()) + "-" + GetParam().name);
-    std::filesystem::remove_all(state_);
-  }
-  void TearDown() override { std::filesystem::remove_all(state_); }
-
-  sim::BoardConfig Config(const StartupCase &c) const {
+  static json Document(const StartupCase &c) {
     json board = json::parse(sim::kReferenceBoardJson);
     board["acpi"] = c.acpi;
     board["drivers"]["button_smm"]["load"] = false;
@@ -83,15 +77,15 @@ protected:
     if (c.setup599)
       board["variables"]["initial"].push_back(SetupVariable(*c.setup599, c.setupSize));
     board["faults"]["rules"] = c.faults;
-    return sim::BoardConfig::FromText(board.dump(), "startup-test.json");
+    return board;
   }
-
-  std::filesystem::path state_;
 };
 
 TEST_P(StartupTest, PatchesExactlyWhenAskedAndFound) {
   const StartupCase &c = GetParam();
-  sim::Board board(Config(c), state_);
+  testboard::TestBoard fixture(Document(c), testboard::FreshStateDirectory("acpi-startup"), true,
+                               "startup-test.json");
+  sim::Board &board = *fixture;
   const sim::BootResult result = board.Boot();
   ASSERT_EQ(result.Outcome, sim::BootOutcome::Completed) << result.Detail;
 
@@ -133,13 +127,7 @@ TEST(Startup, ReferenceBoardDsdtReadsOneAfterBoot) {
     auto *acpi = b.Find<sim::AcpiBoard>();
     const std::vector<std::string> was = Disassemble(acpi->PristineDsdt());
     const std::vector<std::string> now = Disassemble(acpi->CurrentDsdt(b));
-    EXPECT_TRUE(HasLine(was, "Name (QESD, Zero)"));
-    EXPECT_TRUE(HasLine(now, "Name (QESD, One)"));
-    ASSERT_EQ(was.size(), now.size());
-    std::size_t changed = 0;
-    for (std::size_t i = 0; i < was.size(); ++i)
-      changed += was[i] != now[i];
-    EXPECT_EQ(changed, 1u);
+    ExpectOnlyQesdSetToOne(was, now);
   }
   std::filesystem::remove_all(state);
 }

@@ -1,9 +1,9 @@
 // Hook slots 2 and 5 as the platform's TCG core calls them, and the table
 // the driver installs.
+#include "tpm_platform/core/Hooks.h"
 #include "Platform/PlatformHooksProtocol.h"
 #include "sim/core/HandleDatabase.h"
 #include "tpm_core/TestBoard.h"
-#include "tpm_platform/core/Hooks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The TPM requests byte for byte, and the three reads against the libtpms TPM
 // in each state, through both vendor paths.
+#include "tpm_platform/core/TpmTransport.h"
 #include "tpm_core/TestBoard.h"
 #include "tpm_platform/core/Hooks.h"
-#include "tpm_platform/core/TpmTransport.h"
 
 #include <gtest/gtest.h>
 

@@ -16,10 +16,7 @@ protected:
     json initial = json::array();
     if (setup)
       initial.push_back(Variable("Setup", kSetupGuid, *setup, attributes));
-    board_.emplace(json{{"boot", {{"phases", {"power-on", "dxe-ready"}}}},
-                        {"drivers", {{"tpm_platform", {{"load", false}}}}},
-                        {"tpm", {{"present", false}}},
-                        {"variables", {{"initial", initial}}}});
+    board_.emplace(ServicesOnly(initial));
     (*board_)->Boot();
     board_->BindDriver();
   }

@@ -35,7 +35,7 @@ struct Story {
 
 void Tell(const Story &s) {
   SCOPED_TRACE("operation " + std::to_string(s.Operation) + ", keys " + s.Keys);
-  const auto dir = FreshStateDir();
+  const auto dir = testboard::FreshStateDirectory("ppi-test");
   json patch = StatePatch(StateRecord(uint8_t(s.Operation)));
   patch["console"] = {{"keys", s.Keys}};
   patch["tpm"] = s.Tpm;
@@ -85,7 +85,7 @@ TEST(Story, RequestToResultAcrossReboots) {
 }
 
 TEST(Story, EnableAndActivateUndoDisableAndDeactivate) {
-  const auto dir = FreshStateDir();
+  const auto dir = testboard::FreshStateDirectory("ppi-test");
   // One boot of the same laptop with the given request; the TPM flags are
   // read before the board commits its state.
   auto boot = [&](int op, const char *keys, bool last, Flags *flags) {
@@ -113,7 +113,7 @@ TEST(Story, EnableAndActivateUndoDisableAndDeactivate) {
 TEST(Story, FailingTpmCommandRecordsFfF1) {
   // The next boot has no TPM to carry the operation out: no success is
   // reported and the earlier boot phase records the failure.
-  const auto dir = FreshStateDir();
+  const auto dir = testboard::FreshStateDirectory("ppi-test");
   json patch = StatePatch(StateRecord(5));
   patch["console"] = {{"keys", "F3"}};
   patch["tpm"] = {{"present", true}};
