@@ -41,6 +41,10 @@ class Generation(unittest.TestCase):
             ("template brackets and unary minus are not operators",
              "void F(long y) {\n  x = static_cast<UINT8>(-y);\n}\n",
              [(2, "delete", "delete statement")]),
+            ("a template declaration holds no comparison",
+             "void F(int n) {\n  FixedRecord<8> Record;\n  Use(Record, n < 2);\n}\n",
+             [(3, "constant", "2 -> 1"), (3, "constant", "2 -> 3"), (3, "delete", "delete statement"),
+              (3, "relational", "< -> >=")]),
             ("statuses swap both ways",
              "EFI_STATUS F(bool ok) {\n  if (ok)\n    return EFI_SUCCESS;\n"
              "  return EFI_NOT_FOUND;\n}\n",

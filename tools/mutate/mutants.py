@@ -165,6 +165,27 @@ def _template_brackets(tokens):
     """Indexes of '<' and '>' that are template brackets, not comparisons."""
     marked = set()
     for i, t in enumerate(tokens):
+        if t.text == "<" and i > 0 and tokens[i - 1].kind == "ident" and \
+                tokens[i - 1].text not in _TEMPLATE_OPENERS:
+            # Name<...> followed by a name, '(' or '::' is a template, as in a declaration
+            # `FixedRecord<8> Record;`; a comparison never closes like that.
+            depth = 0
+            for j in range(i, len(tokens)):
+                x = tokens[j].text
+                if x in (";", "{", "}", "&&", "||", "?", "="):
+                    break
+                if x == "<":
+                    depth += 1
+                elif x == ">":
+                    depth -= 1
+                    if depth == 0:
+                        after = tokens[j + 1] if j + 1 < len(tokens) else None
+                        if after is not None and (after.kind == "ident" or
+                                                  after.text in ("(", "::")):
+                            marked.update(k for k in range(i, j + 1)
+                                          if tokens[k].text in ("<", ">"))
+                        break
+            continue
         if t.text == "<" and i > 0 and tokens[i - 1].text in _TEMPLATE_OPENERS:
             depth = 0
             for j in range(i, len(tokens)):

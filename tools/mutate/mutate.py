@@ -134,11 +134,10 @@ def main(argv):
         shown = entry["result"] + (f" ({', '.join(killers[:2])})" if killers else "")
         print(f"[{index}/{len(chosen)}] {m.file}:{m.line} {m.kind} `{m.description}`: {shown}",
               flush=True)
-
-    os.makedirs(args.out, exist_ok=True)
-    summary = report.write(results, args.seed, len(chosen),
-                           os.path.join(args.out, "report.json"),
-                           os.path.join(args.out, "report.md"))
+        # The tables so far, so an interrupted run still leaves its results.
+        summary = report.write(results, args.seed, len(chosen),
+                               os.path.join(args.out, "report.json"),
+                               os.path.join(args.out, "report.md"))
     print(report.score_line(summary))
     for r in results:
         if r["result"] == runner.Outcome.SURVIVED:
