@@ -613,10 +613,12 @@ void Board::ReportBoard(const BootResult &result) {
     faults.Data = json::array();
     for (size_t i = faultsAtPowerOn_; i < faults_.Injected().size(); ++i) {
       const auto &f = faults_.Injected()[i];
-      faults.Data.push_back(
-          {{"service", f.Key}, {"call", f.Call}, {"status", StatusText(f.Status)}});
-      faults.Lines.push_back(f.Key + " call " + std::to_string(f.Call) + " failed with " +
-                             StatusText(f.Status));
+      faults.Data.push_back({{"service", f.Key},
+                             {"call", f.Call},
+                             {"status", f.NullBuffer ? "NULL" : StatusText(f.Status)}});
+      faults.Lines.push_back(f.Key + " call " + std::to_string(f.Call) +
+                             (f.NullBuffer ? " succeeded with a NULL buffer"
+                                           : " failed with " + StatusText(f.Status)));
     }
   }
 }

@@ -19,7 +19,8 @@ void PrintHelp(std::ostream &out) {
          "  --state DIR     state directory: variables, CMOS, TPM across boots\n"
          "  --json FILE     write the report as JSON\n"
          "  --fail RULE     fail a service call: SERVICE[#N]=STATUS, e.g.\n"
-         "                  SetVariable:Setup#2=EFI_DEVICE_ERROR (repeatable)\n";
+         "                  SetVariable:Setup#2=EFI_DEVICE_ERROR (repeatable);\n"
+         "                  AllocatePool#N=NULL succeeds with a NULL buffer\n";
 }
 
 } // namespace
