@@ -7,11 +7,14 @@
 #      of the reference board on one state directory (platsim's JSON report)
 #   4. platsim's wall time for a full boot of the reference board beside the
 #      wall time of the QEMU firmware run of the same story (median of N runs)
+#   5. the SMM story on firmware: image patch, QEMU run, whole story
+#      (bench/smm_story.sh; skipped with NO_QEMU=1)
 # Not a test: it measures. A figure that misses its target is marked MISSED.
 #
 # Usage: bench/run.sh [BUILD_DIR]     (default build/default)
 #   RUNS=N        platsim boots timed (default 5)
 #   QEMU_RUNS=N   firmware runs timed (default 3)
+#   SMM_RUNS=N    SMM story runs timed (default 3)
 #   NO_QEMU=1     skip the firmware run (no ratio then)
 #   NO_BUILD=1    use what is built
 set -euo pipefail
@@ -116,3 +119,7 @@ if [ -s "$work/qemu.times" ]; then
   printf 'ratio: platsim is %sx faster, target >= 20x: %s\n' "$ratio" \
     "$(verdict "$(awk -v r="$ratio" 'BEGIN{print (r >= 20) ? 1 : 0}')")"
 fi
+
+echo
+echo "== 5. SMM story on firmware (ButtonSmm in SMRAM)"
+bench/smm_story.sh "$build" || echo "bench/smm_story.sh failed"

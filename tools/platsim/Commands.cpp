@@ -24,8 +24,9 @@ const Command kCommands[] = {
      "boot, then send the OS's software-SMI request (0xE3 or 0xE0) and show the reply", RunSmi},
     {"ppi", "ppi OP [--keys KEY,...] [--owned] [--board FILE] [--state DIR] [--json FILE]",
      "a physical-presence request from the confirmation screen to the recorded result", RunPpi},
-    {"firmware", "firmware [--images DIR] [--keep DIR]",
-     "the driver images on OVMF under QEMU with a TPM 1.2 from swtpm: one line per check",
+    {"firmware", "firmware [--smm] [--images DIR] [--keep DIR]",
+     "the driver images on OVMF under QEMU with a TPM 1.2 from swtpm: one line per check; "
+     "--smm: ButtonSmm in real SMRAM on the SMM-enabled OVMF, the OS's SMIs answered",
      RunFirmware},
 };
 } // namespace
