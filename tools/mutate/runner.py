@@ -52,7 +52,7 @@ class Scratch:
 
     def sync(self):
         """Copies the repository's files (tracked and new, not ignored) into the scratch
-        tree; unchanged files keep their time stamps so the build stays incremental."""
+        tree; unchanged files are left alone so the build stays incremental."""
         listing = subprocess.run(
             ["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
             cwd=self.repo, check=True, capture_output=True).stdout.decode()
@@ -66,7 +66,9 @@ class Scratch:
             if os.path.isfile(target) and _same(source, target):
                 continue
             os.makedirs(os.path.dirname(target), exist_ok=True)
-            shutil.copy2(source, target)
+            # A fresh time stamp: the source's own may be older than objects built from
+            # the copy it replaces, and the build would keep them.
+            shutil.copy(source, target)
         for dirpath, _, names in os.walk(self.src):
             for name in names:
                 rel = os.path.relpath(os.path.join(dirpath, name), self.src)
