@@ -1,7 +1,8 @@
 // platsim firmware: the same drivers as PE images on real UEFI firmware (OVMF
 // under QEMU, TPM 1.2 from swtpm). platsim only hands over to the run's
 // script, which lays out the FAT volume, starts swtpm and QEMU and turns the
-// test application's serial lines into the result.
+// test application's serial lines into the result. With --os the application
+// then boots Linux, and scripts/os-run.sh checks what Linux read.
 #include "tools/platsim/Commands.h"
 
 #include <cerrno>
@@ -28,11 +29,12 @@ constexpr const char *kSmmBanner =
 int RunFirmware(Args args) {
   std::string images = PLATSIM_IMAGES_DIR;
   std::optional<std::string> keep;
+  bool os = false;
   bool smm = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &a = args[i];
-    if (a == "--smm") {
-      smm = true;
+    if (a == "--os" || a == "--smm") {
+      (a == "--os" ? os : smm) = true;
       continue;
     }
     if (a != "--images" && a != "--keep")
@@ -44,8 +46,12 @@ int RunFirmware(Args args) {
     else
       keep = args[++i];
   }
+  if (os && smm)
+    throw UsageError("--os and --smm are separate runs: give one");
   const std::filesystem::path script = std::filesystem::path(PLATSIM_SOURCE_DIR) / "scripts" /
-                                       (smm ? kSmmScript : "firmware-run.sh");
+                                       (smm  ? kSmmScript
+                                        : os ? "os-run.sh"
+                                             : "firmware-run.sh");
   if (!std::filesystem::exists(script)) {
     std::cerr << "platsim firmware: " << script.string()
               << " is missing (platsim runs from the tree it was built from)\n";
@@ -61,8 +67,14 @@ int RunFirmware(Args args) {
                  "A test application boots as \\EFI\\BOOT\\BOOTX64.EFI, loads TpmPlatformDxe.efi "
                  "and ButtonSmm.efi\nwith the firmware's LoadImage/StartImage, plays the TCG core "
                  "and prints one line per check.\n"
+              << (os ? "Then it starts Debian's kernel from the same volume; the host checks the "
+                       "drivers' records\nin the event log Linux read and replays it against "
+                       "Linux's PCRs.\n"
+                     : "")
               << std::flush;
   std::vector<std::string> argv = {"bash", script.string(), images};
+  if (os)
+    argv.push_back(PLATSIM_OS_DIR);
   if (keep) {
     argv.push_back("--keep");
     argv.push_back(*keep);
