@@ -577,7 +577,9 @@ void Board::ReportBoard(const BootResult &result) {
     faults = json::array();
     for (size_t i = faultsAtPowerOn_; i < faults_.Injected().size(); ++i) {
       const auto &f = faults_.Injected()[i];
-      faults.push_back({{"service", f.Key}, {"call", f.Call}, {"status", StatusText(f.Status)}});
+      faults.push_back({{"service", f.Key},
+                        {"call", f.Call},
+                        {"status", f.NullBuffer ? std::string("NULL") : StatusText(f.Status)}});
     }
   }
 }

@@ -13,7 +13,13 @@ FaultRule FaultRule::Parse(std::string_view text) {
     throw SimulationError("fault rule \"" + std::string(text) + "\": expected SERVICE[#N]=STATUS");
   FaultRule rule;
   std::string_view key = text.substr(0, eq);
-  auto status = ParseStatus(text.substr(eq + 1));
+  std::optional<EFI_STATUS> status;
+  if (text.substr(eq + 1) == "NULL") {
+    rule.NullBuffer = true;
+    status = EFI_SUCCESS;
+  } else {
+    status = ParseStatus(text.substr(eq + 1));
+  }
   if (!status)
     throw SimulationError("fault rule \"" + std::string(text) + "\": unknown status \"" +
                           std::string(text.substr(eq + 1)) + "\"");
@@ -31,11 +37,15 @@ FaultRule FaultRule::Parse(std::string_view text) {
   if (key.empty())
     throw SimulationError("fault rule \"" + std::string(text) + "\": no service named");
   rule.Key = std::string(key);
+  if (rule.NullBuffer && rule.Key != "AllocatePool")
+    throw SimulationError("fault rule \"" + std::string(text) +
+                          "\": NULL (success with a NULL buffer) applies to AllocatePool only");
   return rule;
 }
 
 std::string FaultRule::ToString() const {
-  return Key + (Nth ? "#" + std::to_string(Nth) : std::string()) + "=" + StatusText(Status);
+  return Key + (Nth ? "#" + std::to_string(Nth) : std::string()) + "=" +
+         (NullBuffer ? std::string("NULL") : StatusText(Status));
 }
 
 uint64_t FaultInjector::Count(std::string_view key) {
@@ -62,7 +72,7 @@ std::optional<EFI_STATUS> FaultInjector::Check(std::string_view service, std::st
     else
       continue;
     if (rule.Nth == 0 || rule.Nth == call) {
-      injected_.push_back({rule.Key, call, rule.Status});
+      injected_.push_back({rule.Key, call, rule.Status, rule.NullBuffer});
       return rule.Status;
     }
   }

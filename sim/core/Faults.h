@@ -21,8 +21,12 @@ struct FaultRule {
   std::string Key;  // "GetVariable" or "GetVariable:Setup"
   uint64_t Nth = 0; // 0: every call; n: the n-th call of Key only (1-based)
   EFI_STATUS Status = 0;
+  // An allocation that reports success but hands back no buffer (status text "NULL"):
+  // firmware that checks only the status dereferences it.
+  bool NullBuffer = false;
 
-  // "KEY=STATUS" or "KEY#N=STATUS", e.g. "SetVariable:Setup#2=EFI_DEVICE_ERROR".
+  // "KEY=STATUS" or "KEY#N=STATUS", e.g. "SetVariable:Setup#2=EFI_DEVICE_ERROR";
+  // "AllocatePool#N=NULL" for success with a NULL buffer.
   static FaultRule Parse(std::string_view text);
   std::string ToString() const;
 };
@@ -33,6 +37,7 @@ public:
     std::string Key;
     uint64_t Call; // which call of Key failed
     EFI_STATUS Status;
+    bool NullBuffer = false;
   };
 
   void Add(FaultRule rule) { rules_.push_back(std::move(rule)); }
@@ -40,12 +45,16 @@ public:
   void FailNth(std::string key, uint64_t nth, EFI_STATUS status) {
     Add({std::move(key), nth, status});
   }
+  // The n-th AllocatePool call (every call with nth 0) succeeds with a NULL buffer.
+  void NullNthAllocation(uint64_t nth) { Add({"AllocatePool", nth, 0, true}); }
   void ClearRules() { rules_.clear(); }
 
   // Every faultable call consults this first: counts the call (under
   // "service" and, with a detail, "service:detail") and returns the status to
   // fail it with when a rule matches.
   std::optional<EFI_STATUS> Check(std::string_view service, std::string_view detail = {});
+  // Whether the fault Check last returned is a NULL-buffer success.
+  bool LastIsNullBuffer() const { return !injected_.empty() && injected_.back().NullBuffer; }
 
   uint64_t Calls(std::string_view key) const;
   // Every key seen so far with its call count: the injection points a sweep

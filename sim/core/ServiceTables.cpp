@@ -64,7 +64,13 @@ EFI_STATUS EFIAPI FreePages(EFI_PHYSICAL_ADDRESS, UINTN) {
 }
 
 EFI_STATUS EFIAPI AllocatePool(EFI_MEMORY_TYPE type, UINTN size, VOID **buffer) {
-  SIM_FAULT("AllocatePool");
+  if (auto injected = B().Faults().Check("AllocatePool")) {
+    if (!B().Faults().LastIsNullBuffer())
+      return *injected;
+    if (buffer != nullptr)
+      *buffer = nullptr;
+    return EFI_SUCCESS;
+  }
   return B().Pool().Allocate(type, size, buffer);
 }
 

@@ -104,7 +104,9 @@ void Resets(const json &d, int, Lines &out) {
 
 void Faults(const json &d, int, Lines &out) {
   for (const auto &f : d)
-    out.push_back(S(f["service"]) + " call " + N(f["call"]) + " failed with " + S(f["status"]));
+    out.push_back(S(f["service"]) + " call " + N(f["call"]) +
+                  (S(f["status"]) == "NULL" ? " succeeded with a NULL buffer"
+                                            : " failed with " + S(f["status"])));
 }
 
 void Tpm(const json &d, int verbosity, Lines &out) {

@@ -5,6 +5,7 @@
 #include "sim/core/HandleDatabase.h"
 #include "sim/tcg/TcgCore.h"
 #include "tpm_platform/core/Hooks.h"
+#include "tpm_platform/ppi/PpiState.h"
 
 #include <gtest/gtest.h>
 
@@ -196,6 +197,67 @@ TEST(RequestProcessing, ZeroPpiVariableHookWritesFiveZerosAndReportsTheWrite) {
     EXPECT_EQ(results[0].Slot, 6u);
     EXPECT_EQ(results[0].Status, c.Status);
     EXPECT_EQ(board.PpiVar(), c.Fault ? Bytes({0, 7, 0xF0, 9, 0xFF}) : Bytes(5, 0));
+  }
+}
+
+// "LastBootFailed" is gone before the driver's reset, whether the store takes the
+// plain deletion or only one with the variable's own attributes; a store that
+// refuses both, or a read that fails, leaves it.
+TEST(RequestProcessing, ResetDeletesLastBootFailed) {
+  struct Case {
+    unsigned Attributes;
+    const char *Fault; // nullptr: none
+    bool Deleted;
+  };
+  const Case cases[] = {
+      {1, nullptr, true},
+      {7, nullptr, true}, // the plain deletion is refused: the second one deletes
+      {1, "SetVariable:LastBootFailed#2=EFI_WRITE_PROTECTED", true},
+      {1, "SetVariable:LastBootFailed#1=EFI_WRITE_PROTECTED", true},
+      {7, "SetVariable:LastBootFailed#2=EFI_WRITE_PROTECTED", false},
+      {1, "SetVariable:LastBootFailed=EFI_WRITE_PROTECTED", false},
+      {1, "GetVariable:LastBootFailed=EFI_DEVICE_ERROR", false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.Attributes) + " " + (c.Fault ? c.Fault : ""));
+    json patch = StatePatch(StateRecord(14));
+    patch["console"] = {{"keys", "F4"}};
+    patch["variables"] = {
+        {"initial", {Variable("LastBootFailed", kLastBootFailedGuid, {1, 2, 3, 4}, c.Attributes)}}};
+    if (c.Fault)
+      patch["faults"] = {{"rules", {c.Fault}}};
+    PpiTestBoard board(patch);
+    EXPECT_EQ(board->Boot().Outcome, sim::BootOutcome::Reset);
+    EXPECT_EQ(board.Var(kLastBootFailedVariableName, gLastBootFailedVariableGuid).has_value(),
+              !c.Deleted);
+  }
+}
+
+// Only operations 16, 18 and 20 set a "Setup" flag; any other operation given
+// to the flag step changes no byte and is recorded as failed.
+TEST(RequestProcessing, SetupFlagStepTakesOnlyItsOperations) {
+  struct Case {
+    uint8_t Operation;
+    int Offset; // -1: none
+  };
+  const Case cases[] = {{16, 834}, {18, 605}, {20, 835}, {0, -1},
+                        {1, -1},   {17, -1},  {19, -1},  {21, -1}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE("operation " + std::to_string(c.Operation));
+    json patch = {{"variables", {{"initial", {Variable("Setup", kSetupGuid, SetupPattern())}}}}};
+    PpiTestBoard board(patch);
+    board->Boot();
+    const Bytes before = *board.Setup();
+    TpmPlatform::SetPpiSetupFlag(c.Operation);
+    Bytes expected = before;
+    if (c.Offset >= 0)
+      expected[size_t(c.Offset)] = 1;
+    EXPECT_EQ(board.Setup(), expected);
+    const auto ppi = board.PpiVar();
+    ASSERT_TRUE(ppi.has_value());
+    ASSERT_EQ(ppi->size(), 5u);
+    EXPECT_EQ((*ppi)[2] | (*ppi)[4] << 8,
+              c.Offset >= 0 ? TpmPlatform::kPpiResultSuccess : TpmPlatform::kPpiResultFailed);
   }
 }
 

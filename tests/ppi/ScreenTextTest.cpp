@@ -70,6 +70,35 @@ TEST_F(ScreenText, TokenTextsUpToTheirBuffer) {
   EXPECT_EQ(status, EFI_NOT_FOUND);
 }
 
+// A pool that fails the text's buffer, with an error or with success and no
+// buffer: no text, the failure reported, and a sentence keeps what it had.
+TEST_F(ScreenText, NoBufferNoText) {
+  struct Case {
+    const char *Rule;
+    EFI_STATUS Status;
+  };
+  const Case cases[] = {
+      {"AllocatePool=EFI_OUT_OF_RESOURCES", EFI_OUT_OF_RESOURCES},
+      {"AllocatePool=EFI_DEVICE_ERROR", EFI_DEVICE_ERROR},
+      {"AllocatePool=NULL", EFI_OUT_OF_RESOURCES},
+  };
+  UseString(u"word");
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.Rule);
+    board_->Faults().Add(sim::FaultRule::Parse(c.Rule));
+    CHAR16 *buffer = reinterpret_cast<CHAR16 *>(this); // anything but NULL
+    EXPECT_EQ(GetScreenString(2, &buffer), c.Status);
+    EXPECT_EQ(buffer, nullptr);
+    CHAR16 line[kScreenLineChars] = u"Kept ";
+    AppendToken(line, 2);
+    EXPECT_EQ(std::u16string(line), u"Kept ");
+    board_->Faults().ClearRules();
+  }
+  CHAR16 line[kScreenLineChars] = u"Kept ";
+  AppendToken(line, 2);
+  EXPECT_EQ(std::u16string(line), u"Kept word");
+}
+
 TEST_F(ScreenText, SentencesStopAtTheLineBuffer) {
   UseString(std::u16string(100, u'w'));
   CHAR16 line[kScreenLineChars + 8];

@@ -63,9 +63,46 @@ TEST_F(FaultTest, ComponentsConsultTheSameInjector) {
   EXPECT_EQ(board_->Faults().CallCounts().size(), 2u);
 }
 
+// An allocation fails either with an error status or with success and a NULL
+// buffer; the other calls are served.
+TEST_F(FaultTest, AllocationsFailWithAStatusOrWithANullBuffer) {
+  struct Case {
+    const char *Rule;
+    EFI_STATUS Second; // status of the second of three allocations
+    bool NullBuffer;
+  } cases[] = {
+      {"AllocatePool#2=EFI_OUT_OF_RESOURCES", EFI_OUT_OF_RESOURCES, false},
+      {"AllocatePool#2=NULL", EFI_SUCCESS, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Rule);
+    board_->Faults().ClearRules();
+    board_->Faults().ResetCounts();
+    auto rule = sim::FaultRule::Parse(c.Rule);
+    EXPECT_EQ(rule.ToString(), c.Rule);
+    board_->Faults().Add(rule);
+    std::vector<VOID *> buffers(3, reinterpret_cast<VOID *>(uintptr_t(1)));
+    std::vector<EFI_STATUS> statuses;
+    for (VOID *&b : buffers)
+      statuses.push_back(bs_->AllocatePool(EfiBootServicesData, 16, &b));
+    EXPECT_EQ(statuses, (std::vector<EFI_STATUS>{EFI_SUCCESS, c.Second, EFI_SUCCESS}));
+    EXPECT_NE(buffers[0], nullptr);
+    EXPECT_NE(buffers[2], nullptr);
+    if (c.NullBuffer)
+      EXPECT_EQ(buffers[1], nullptr);
+    for (VOID *b : {buffers[0], buffers[2]})
+      bs_->FreePool(b);
+    ASSERT_EQ(board_->Faults().Injected().size(), 1u);
+    const auto &f = board_->Faults().Injected()[0];
+    EXPECT_EQ(f.NullBuffer, c.NullBuffer);
+    EXPECT_EQ(f.Call, 2u);
+  }
+}
+
 TEST(FaultRuleTest, ParseRejectsMalformedRules) {
-  for (const char *bad : {"LocateProtocol", "=EFI_NOT_FOUND", "LocateProtocol#0=EFI_NOT_FOUND",
-                          "LocateProtocol#x=EFI_NOT_FOUND", "LocateProtocol=NO_SUCH_STATUS"})
+  for (const char *bad :
+       {"LocateProtocol", "=EFI_NOT_FOUND", "LocateProtocol#0=EFI_NOT_FOUND",
+        "LocateProtocol#x=EFI_NOT_FOUND", "LocateProtocol=NO_SUCH_STATUS", "GetVariable=NULL"})
     EXPECT_THROW(sim::FaultRule::Parse(bad), sim::SimulationError) << bad;
   auto rule = sim::FaultRule::Parse("GetVariable:Setup#2=0x8000000000000007");
   EXPECT_EQ(rule.Key, "GetVariable:Setup");

@@ -50,6 +50,10 @@ TEST(SmmDevicePath, Size) {
       {"instance end is a node",
        Join({Node(1, 1, 6, 0), Node(0x7F, 0x01, 4, 0), Node(2, 1, 12, 0), kEnd}), 26},
       {"type 0xFF end", Join({Node(1, 1, 6, 0), Node(0xFF, 0xFF, 4, 0)}), 10},
+      {"nodes after a type 0xFF end",
+       Join({Node(1, 1, 6, 0), Node(0xFF, 0xFF, 4, 0), Node(2, 1, 12, 0), kEnd}), 10},
+      {"subtype 0xFF of an ordinary node", Join({Node(3, 0xFF, 8, 0), kEnd}), 12},
+      {"type 0x7F with another subtype", Join({Node(0x7F, 0x02, 6, 0), kEnd}), 10},
       {"zero length stops", Join({Node(1, 1, 6, 0), Bytes{3, 1, 0, 0}}), 6},
   };
   for (const Case &c : cases)
