@@ -55,6 +55,14 @@ TEST(SmmStartup, RuntimeServicesComeFromTheSmstWhenPublished) {
   }
 }
 
+// The table the driver was handed carries the Framework signature: the
+// characters "SMST" in memory order.
+TEST(SmmStartup, SmstSignatureReadsSmst) {
+  SmmBoard board;
+  ASSERT_NE(ButtonSmm::gSmst, nullptr);
+  EXPECT_EQ(std::memcmp(&ButtonSmm::gSmst->Hdr.Signature, "SMST\0\0\0\0", 8), 0);
+}
+
 struct StartupCase {
   const char *Name;
   std::vector<std::string> Faults;

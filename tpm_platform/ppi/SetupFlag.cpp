@@ -29,7 +29,9 @@ VOID SetPpiSetupFlag(UINT8 Operation) {
   EFI_STATUS Status =
       gRT->GetVariable(kSetupVariableName, &gSetupVariableGuid, nullptr, &Size, &Setup);
   const UINTN Offset = SetupFlagOffset(Operation);
-  if (EFI_ERROR(Status) || Offset == 0) {
+  // A "Setup" too short for the flag cannot take it: writing back the short
+  // variable would report a flag that was never stored.
+  if (EFI_ERROR(Status) || Offset == 0 || Size <= Offset) {
     RecordPpiRequestResult(Operation, kPpiResultFailed);
     return;
   }
