@@ -18,7 +18,7 @@ constexpr UINTN kMarkerLength = 9;
 
 } // namespace
 
-constinit PASSWORD_SERVICE_PROTOCOL *PasswordService = nullptr;
+constinit PASSWORD_SERVICE_PROTOCOL *gPasswordService = nullptr;
 
 BOOLEAN PasswordRequired() {
   SetupData Setup;
@@ -48,18 +48,18 @@ BOOLEAN CheckAdminPassword(const WideSpan *Password) {
       ++At;
     }
   }
-  if (PasswordService == nullptr)
-    PasswordService =
+  if (gPasswordService == nullptr)
+    gPasswordService =
         static_cast<PASSWORD_SERVICE_PROTOCOL *>(SmmProtocolLookup(&gPasswordServiceProtocolGuid));
-  if (PasswordService == nullptr)
+  if (gPasswordService == nullptr)
     return FALSE;
   UINTN Length = Password->Length - At;
   if (Length > 0)
-    return PasswordService->CheckPassword(
+    return gPasswordService->CheckPassword(
                u"AdminPW", 1, reinterpret_cast<const CHAR16 *>(Password->Units + 2 * At),
                2 * Length) == EFI_SUCCESS;
   UINT32 State = 0;
-  return PasswordService->GetPasswordState(&State) == EFI_SUCCESS &&
+  return gPasswordService->GetPasswordState(&State) == EFI_SUCCESS &&
          State == PASSWORD_STATE_NO_ADMIN_PASSWORD;
 }
 

@@ -47,11 +47,11 @@ TEST(SmmStartup, RegistersItsOwnFileOnceAndStartsInSmm) {
 TEST(SmmStartup, RuntimeServicesComeFromTheSmstWhenPublished) {
   {
     SmmBoard board;
-    EXPECT_EQ(ButtonSmm::gRuntimeServices, board.Smm().Core().SmmRuntimeServices());
+    EXPECT_EQ(ButtonSmm::gRT, board.Smm().Core().SmmRuntimeServices());
   }
   {
     SmmBoard board({{"smm_runtime_services", false}});
-    EXPECT_EQ(ButtonSmm::gRuntimeServices, board.Board().RuntimeServices());
+    EXPECT_EQ(ButtonSmm::gRT, board.Board().RuntimeServices());
   }
 }
 

@@ -1,6 +1,7 @@
 // platsim press and platsim smi: a boot, then a button press on the EC or the
 // operating system's software SMIs through the command buffer. The results go
 // into the boot's report (text and --json).
+#include "Platform/SmmCommandBuffer.h"
 #include "sim/core/Errors.h"
 #include "sim/core/Text.h"
 #include "sim/io/AccessTrace.h"
@@ -64,8 +65,12 @@ std::string Hex(uint64_t value, int digits) {
 // The status word's bits by name.
 std::string StatusText(uint32_t status) {
   static const std::pair<uint32_t, const char *> bits[] = {
-      {0x10, "succeeded"},      {0x80, "handled"},          {0x100, "started"},
-      {0x200, "brightness up"}, {0x400, "brightness down"}, {0x1000, "key codes to EC"},
+      {kCbStatusCommandSucceeded, "succeeded"},
+      {kCbStatusHandled, "handled"},
+      {kCbStatusStarted, "started"},
+      {kCbStatusBrightnessUp, "brightness up"},
+      {kCbStatusBrightnessDown, "brightness down"},
+      {kCbStatusKeyCodesToEc, "key codes to EC"},
   };
   std::string text = Hex(status, 8);
   std::string names;
@@ -77,13 +82,13 @@ std::string StatusText(uint32_t status) {
 
 std::string ResultText(uint32_t result) {
   switch (result) {
-  case 0:
+  case kCbResultSuccess:
     return "0 (success)";
-  case 1:
+  case kCbResultNoSuchButton:
     return "1 (no button of that name)";
-  case 5:
+  case kCbResultMalformed:
     return "5 (malformed data)";
-  case 6:
+  case kCbResultPasswordRefused:
     return "6 (password refused)";
   default:
     return std::to_string(result);
@@ -94,8 +99,9 @@ std::string ResultText(uint32_t result) {
 std::string SettingsText(uint32_t settings, bool withEnabled) {
   char text[96];
   std::snprintf(text, sizeof text, "%s (delay %u, rate %u, repeat %s%s)", Hex(settings, 8).c_str(),
-                settings & 0xFF, (settings >> 8) & 0xFF, (settings & 0x10000) ? "on" : "off",
-                withEnabled ? ((settings & 0x1000000) ? ", enabled" : ", disabled") : "");
+                settings & 0xFF, (settings >> kCbSettingsRateShift) & 0xFF,
+                (settings & kCbSettingsRepeat) ? "on" : "off",
+                withEnabled ? ((settings & kCbSettingsEnabled) ? ", enabled" : ", disabled") : "");
   return text;
 }
 
@@ -104,7 +110,7 @@ std::string SettingsText(uint32_t settings, bool withEnabled) {
 uint64_t HandlerPortAccesses(sim::Board &board, uint64_t since) {
   uint64_t count = 0;
   for (const sim::Access &a : board.Trace().Entries())
-    if (a.Sequence > since && a.Space == sim::AccessSpace::Port && a.Address != 0xB2)
+    if (a.Sequence > since && a.Space == sim::AccessSpace::Port && a.Address != kCbApmControlPort)
       ++count;
   return count;
 }
@@ -158,12 +164,12 @@ int Press(Args args) {
         sim::OsCommandBuffer os = smm.Os();
         auto brightness = [&] {
           // What the OS would ask: SMI 0xE0 get.
-          uint32_t saved8 = os.Read32(8), saved4 = os.Read32(4);
-          os.Write32(8, 0);
-          os.RaiseSoftwareSmi(0xE0);
-          Brightness now{ec.BacklightLevel(), os.Read32(4)};
-          os.Write32(8, saved8);
-          os.Write32(4, saved4);
+          uint32_t savedArgument = os.Read32(kCbArgument), savedValue = os.Read32(kCbValue);
+          os.Write32(kCbArgument, 0);
+          os.RaiseSoftwareSmi(kCbSmiBrightness);
+          Brightness now{ec.BacklightLevel(), os.Read32(kCbValue)};
+          os.Write32(kCbArgument, savedArgument);
+          os.Write32(kCbValue, savedValue);
           return now;
         };
         auto show = [](const Brightness &v) {
@@ -292,21 +298,23 @@ int Smi(Args args) {
     else if (!(operands.empty() || (operands.size() == 1 && operands[0] == "get")))
       throw UsageError("brightness [get | set PERCENT]");
     run = [set](sim::OsCommandBuffer &os, sim::ReportSection &out) {
-      os.Write32(4, set.value_or(0));
-      os.Write32(8, set ? 1 : 0);
-      os.RaiseSoftwareSmi(0xE0);
+      os.Write32(kCbValue, set.value_or(0));
+      os.Write32(kCbArgument, set ? 1 : 0);
+      os.RaiseSoftwareSmi(kCbSmiBrightness);
       out.Lines.push_back(std::string("SMI 0xE0 ") + (set ? "set " + std::to_string(*set) : "get"));
-      out.Lines.push_back("percent (offset 4): " + std::to_string(os.Read32(4)));
-      out.Lines.push_back("status: " + StatusText(os.Read32(0)));
-      out.Data = {{"smi", 0xE0}, {"percent", os.Read32(4)}, {"status", os.Read32(0)}};
+      out.Lines.push_back("percent (offset 4): " + std::to_string(os.Read32(kCbValue)));
+      out.Lines.push_back("status: " + StatusText(os.Read32(kCbStatus)));
+      out.Data = {{"smi", kCbSmiBrightness},
+                  {"percent", os.Read32(kCbValue)},
+                  {"status", os.Read32(kCbStatus)}};
     };
   } else {
     Request request;
     if (what == "button-info") {
-      request.Command = 0;
+      request.Command = kCbCommandGetButtonInfo;
       request.Strings = {buttonOperand()};
     } else if (what == "set-button") {
-      request.Command = 1;
+      request.Command = kCbCommandSetButton;
       auto keys = take("--keys");
       if (!keys)
         throw UsageError("set-button needs --keys HEX");
@@ -315,14 +323,14 @@ int Smi(Args args) {
       request.Settings = Number("--rate", take("--rate").value_or("1"), 255);
       request.Strings = {buttonOperand(), sim::ToUtf16(*keys), PasswordText(take("--password"))};
     } else if (what == "enable-button") {
-      request.Command = 2;
+      request.Command = kCbCommandEnableButton;
       request.Strings = {buttonOperand(true), PasswordText(take("--password"))};
       request.Argument = switchOperand();
     } else if (what == "restore-button") {
-      request.Command = 3;
+      request.Command = kCbCommandRestoreButton;
       request.Strings = {buttonOperand(), PasswordText(take("--password"))};
     } else if (what == "action-mode") {
-      request.Command = 4;
+      request.Command = kCbCommandSetActionMode;
       request.Strings = {buttonOperand(true)};
       request.Argument = switchOperand();
     } else {
@@ -330,27 +338,30 @@ int Smi(Args args) {
     }
     run = [request](sim::OsCommandBuffer &os, sim::ReportSection &out) {
       Raise(os, request);
-      uint32_t value = os.Read32(4);
+      uint32_t value = os.Read32(kCbValue);
       out.Lines.push_back("SMI 0xE3 command " + std::to_string(request.Command) + " " +
                           sim::ToUtf8(request.Strings[0]));
-      out.Data = {{"smi", 0xE3}, {"command", request.Command}, {"status", os.Read32(0)}};
-      if (request.Command == 0) {
+      out.Data = {
+          {"smi", kCbSmiCommand}, {"command", request.Command}, {"status", os.Read32(kCbStatus)}};
+      if (request.Command == kCbCommandGetButtonInfo) {
         auto strings = os.ReadStrings(2);
         out.Lines.push_back("default key codes: " + sim::ToUtf8(strings[0]));
         out.Lines.push_back("current key codes: " + sim::ToUtf8(strings[1]));
         out.Lines.push_back("action mode (offset 4): " + std::to_string(value));
-        out.Lines.push_back("current settings (offset 12): " + SettingsText(os.Read32(12), true));
-        out.Lines.push_back("default settings (offset 16): " + SettingsText(os.Read32(16), false));
+        out.Lines.push_back("current settings (offset 12): " +
+                            SettingsText(os.Read32(kCbSettings), true));
+        out.Lines.push_back("default settings (offset 16): " +
+                            SettingsText(os.Read32(kCbDefaultSettings), false));
         out.Data["default_key_codes"] = sim::ToUtf8(strings[0]);
         out.Data["key_codes"] = sim::ToUtf8(strings[1]);
         out.Data["action_mode"] = value;
-        out.Data["settings"] = os.Read32(12);
-        out.Data["default_settings"] = os.Read32(16);
+        out.Data["settings"] = os.Read32(kCbSettings);
+        out.Data["default_settings"] = os.Read32(kCbDefaultSettings);
       } else {
         out.Lines.push_back("result code (offset 4): " + ResultText(value));
         out.Data["result"] = value;
       }
-      out.Lines.push_back("status: " + StatusText(os.Read32(0)));
+      out.Lines.push_back("status: " + StatusText(os.Read32(kCbStatus)));
     };
   }
   if (!flags.empty())
