@@ -1,6 +1,7 @@
 // platsim boot: consecutive boots of the board (one by default).
 #include "tools/platsim/Commands.h"
 
+#include "sim/acpi/AcpiBoard.h"
 #include "sim/tpm/TpmComponent.h"
 
 #include <cstdlib>
@@ -28,6 +29,7 @@ int RunBoot(Args args) {
   auto rest = ParseBoardOptions(args, options);
   unsigned boots = 1;
   std::optional<std::string> eventLog;
+  bool interpreter = true;
   for (size_t i = 0; i < rest.size(); ++i) {
     if (rest[i] == "--boots" && i + 1 < rest.size()) {
       char *end = nullptr;
@@ -36,6 +38,8 @@ int RunBoot(Args args) {
         throw UsageError("--boots takes a number from 1 to 100");
       boots = unsigned(n);
       ++i;
+    } else if (rest[i] == "--no-acpiexec") {
+      interpreter = false;
     } else if (rest[i] == "--event-log" && i + 1 < rest.size()) {
       eventLog = rest[++i];
     } else {
@@ -43,6 +47,9 @@ int RunBoot(Args args) {
     }
   }
   Session session(options);
+  // The report shows what an OS's ACPI interpreter reads from the DSDT.
+  if (auto *acpi = session.Board().Find<sim::AcpiBoard>())
+    acpi->SetInterpreterEvaluation(interpreter);
   for (unsigned i = 0; i < boots; ++i)
     session.Board().Boot();
   if (eventLog)

@@ -1,6 +1,7 @@
 // platsim's subcommands and the options every board-running command shares.
 #pragma once
 #include "sim/board/Board.h"
+#include "sim/report/TextView.h"
 
 #include <filesystem>
 #include <memory>
@@ -30,15 +31,18 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// --board FILE, --state DIR, --json FILE, --fail RULE (repeatable).
+// --board FILE, --state DIR, --json FILE, --fail RULE (repeatable), and the
+// report's level of detail: -v, -vv, -q, --section NAME (repeatable).
 struct BoardOptions {
   std::optional<std::string> BoardFile;
   std::optional<std::filesystem::path> StateDir;
   std::optional<std::string> JsonFile;
   std::vector<std::string> Faults;
+  sim::report::TextOptions Text;
 };
 inline constexpr std::string_view kBoardOptionsUsage =
-    "[--board FILE] [--state DIR] [--json FILE] [--fail SERVICE[#N]=STATUS]...";
+    "[--board FILE] [--state DIR] [--json FILE] [--fail SERVICE[#N]=STATUS]... [-v|-vv|-q] "
+    "[--section NAME]...";
 
 // Takes the shared options out of args; returns the remaining arguments.
 std::vector<std::string> ParseBoardOptions(Args args, BoardOptions &options);
@@ -68,5 +72,6 @@ int RunPowerButton(Args args);
 int RunPress(Args args);
 int RunSmi(Args args);
 int RunFirmware(Args args);
+int RunScenario(Args args);
 
 } // namespace platsim

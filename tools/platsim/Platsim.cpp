@@ -19,7 +19,15 @@ void PrintHelp(std::ostream &out) {
          "  --state DIR     state directory: variables, CMOS, TPM across boots\n"
          "  --json FILE     write the report as JSON\n"
          "  --fail RULE     fail a service call: SERVICE[#N]=STATUS, e.g.\n"
-         "                  SetVariable:Setup#2=EFI_DEVICE_ERROR (repeatable)\n";
+         "                  SetVariable:Setup#2=EFI_DEVICE_ERROR (repeatable)\n"
+         "  -v, -vv         more detail: -v adds the event-log records, protocol changes,\n"
+         "                  port counts and hook calls; -vv the traces (start-up writes,\n"
+         "                  boot script, port trace, TPM exchanges, whole variable values)\n"
+         "  -q              print only the verdict line\n"
+         "  --section NAME  print only this report section, in full (repeatable);\n"
+         "                  docs/report.md lists the sections and their JSON fields\n"
+         "The report starts with the verdict line. Colour only on a terminal, never with\n"
+         "NO_COLOR set. Exit status: 0 ran clean, 1 board or driver error, 2 usage or input.\n";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "sim/core/Errors.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -28,7 +29,19 @@ std::vector<std::string> ParseBoardOptions(Args args, BoardOptions &options) {
       options.JsonFile = value();
     else if (a == "--fail")
       options.Faults.push_back(value());
-    else
+    else if (a == "-v" || a == "--verbose")
+      options.Text.Verbosity = std::max(options.Text.Verbosity, 1);
+    else if (a == "-vv")
+      options.Text.Verbosity = 2;
+    else if (a == "-q" || a == "--quiet")
+      options.Text.Quiet = true;
+    else if (a == "--section") {
+      const std::string &name = value();
+      if (!sim::report::IsSectionName(name))
+        throw UsageError("unknown section \"" + name + "\" (" + sim::report::SectionNameList() +
+                         ")");
+      options.Text.Sections.push_back(name);
+    } else
       rest.push_back(a);
   }
   return rest;
@@ -65,10 +78,14 @@ Session::~Session() {
 int Session::Finish() {
   board_->Commit();
   const sim::RunReport &report = board_->Reports();
-  std::cout << report.ToText();
+  const nlohmann::json data = report.ToJson();
+  sim::report::TextOptions text = options_.Text;
+  // Colour only for a person at a terminal who has not asked for none.
+  text.Colour = ::isatty(STDOUT_FILENO) && std::getenv("NO_COLOR") == nullptr;
+  std::cout << sim::report::RenderText(data, text);
   if (options_.JsonFile) {
     std::ofstream out(*options_.JsonFile);
-    out << report.ToJson().dump(2) << "\n";
+    out << data.dump(2) << "\n";
     if (!out)
       throw sim::SimulationError("cannot write " + *options_.JsonFile);
   }
