@@ -82,39 +82,40 @@ template <typename Interface> EFI_STATUS Locate(const EFI_GUID &Guid, Interface 
 
 } // namespace
 
+// Every step must succeed: a warning ends the start-up as an error does.
 EFI_STATUS ButtonSmmMain(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
   PLATFORM_DATA_PROTOCOL *PlatformData = nullptr;
   EFI_STATUS Status = Locate(gPlatformDataProtocolGuid, &PlatformData);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   EFI_SMM_GPI_DISPATCH_PROTOCOL *GpiDispatch = nullptr;
   Status = Locate(gEfiSmmGpiDispatchProtocolGuid, &GpiDispatch);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   Status = Locate(gEfiSmmBaseProtocolGuid, &gSmmBase);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   Status = gSmmBase->GetSmstLocation(gSmmBase, &gSmst);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   EFI_SMM_SW_DISPATCH_PROTOCOL *SwDispatch = nullptr;
   Status = Locate(gEfiSmmSwDispatchProtocolGuid, &SwDispatch);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
 
   EFI_HANDLE DispatchHandle = nullptr;
   EFI_SMM_SW_DISPATCH_CONTEXT SwContext = {kCbSmiBrightness};
   Status = SwDispatch->Register(SwDispatch, OnBrightnessSmi, &SwContext, &DispatchHandle);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   SwContext.SwSmiInputValue = kCbSmiCommand;
   Status = SwDispatch->Register(SwDispatch, OnCommandSmi, &SwContext, &DispatchHandle);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
 
   COMMAND_BUFFER_PROTOCOL *CommandBuffer = nullptr;
   Status = Locate(gCommandBufferProtocolGuid, &CommandBuffer);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   if (CommandBuffer->CommandBufferAddress != 0)
     gSmmCommandBufferAddress = PhysicalToPointer(CommandBuffer->CommandBufferAddress);
@@ -122,23 +123,23 @@ EFI_STATUS ButtonSmmMain(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
   // A non-zero gate leaves the platform's GPIs alone: only the software SMIs are served.
   UINT8 Gate = 0xFF;
   Status = PlatformData->GetData(&gButtonPlatformConfigGuid, sizeof(Gate), &Gate);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   if (Gate != 0)
     return EFI_SUCCESS;
 
   EFI_SMM_GPI_DISPATCH_CONTEXT GpiContext = {kButtonEventGpi};
   Status = GpiDispatch->Register(GpiDispatch, OnButtonEvent, &GpiContext, &DispatchHandle);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   Status = PlatformData->GetData(&gButtonPlatformConfigGuid, sizeof(gButtonPlatformConfig),
                                  &gButtonPlatformConfig);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   InitButtonHardware();
   GpiContext.GpiNum = kPowerButtonGpi;
   Status = GpiDispatch->Register(GpiDispatch, PowerOffHandler, &GpiContext, &DispatchHandle);
-  if (EFI_ERROR(Status))
+  if (Status != EFI_SUCCESS)
     return Status;
   SetupGpi1Smi();
   return EFI_SUCCESS;
