@@ -9,8 +9,8 @@ namespace {
 BOOLEAN UsesFrameworkForm(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *Held) {
   if (gReferenceBootScript == nullptr) {
     EFI_BOOT_SCRIPT_SAVE_PROTOCOL *Found = nullptr;
-    if (!EFI_ERROR(gBootServices->LocateProtocol(&gEfiBootScriptSaveProtocolGuid, nullptr,
-                                                 reinterpret_cast<VOID **>(&Found))))
+    if (!EFI_ERROR(gBS->LocateProtocol(&gEfiBootScriptSaveProtocolGuid, nullptr,
+                                       reinterpret_cast<VOID **>(&Found))))
       gReferenceBootScript = Found;
   }
   return Held == gReferenceBootScript;

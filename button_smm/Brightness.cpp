@@ -7,7 +7,7 @@
 
 namespace ButtonSmm {
 
-constinit UINT8 CurrentBrightness = 0;
+constinit UINT8 gCurrentBrightness = 0;
 
 UINT8 GetBrightnessPercent() {
   return LevelToPercent(EcRead(kEcBacklightLevel), BrightnessMinLevel(PanelIndex()));
@@ -15,7 +15,7 @@ UINT8 GetBrightnessPercent() {
 
 VOID SetBrightnessPercent(UINT8 Percent) {
   UINT8 P = Percent > 100 ? 100 : Percent;
-  CurrentBrightness = P;
+  gCurrentBrightness = P;
   EcWrite(kEcBacklightLevel, PercentToLevel(P, BrightnessMinLevel(PanelIndex())));
   EcWrite(kEcBacklightCommit, 0x21);
 }
@@ -26,26 +26,26 @@ VOID EFIAPI BrightnessSmiHandler(EFI_HANDLE DispatchHandle, VOID *DispatchContex
   if (!CommandBufferPresent())
     return;
   if (CommandBufferRead32(kCbArgument) == 0)
-    CommandBufferWrite32(kCbValue, CurrentBrightness);
+    CommandBufferWrite32(kCbValue, gCurrentBrightness);
   else
     SetBrightnessPercent(UINT8(CommandBufferRead32(kCbValue)));
-  CommandBufferSetStatus(kStatusHandled);
+  CommandBufferSetStatus(kCbStatusHandled);
 }
 
 VOID StepBrightness(INT32 Delta, UINT8 Direction) {
-  INT32 Value = INT32(CurrentBrightness) + Delta;
+  INT32 Value = INT32(gCurrentBrightness) + Delta;
   Value = Value < 0 ? 0 : (Value > 100 ? 100 : Value);
   SetBrightnessPercent(UINT8(Value));
   if (!CommandBufferPresent() || !IsAcpiMode())
     return;
   if (Direction == kStepDown) {
-    CommandBufferSetStatus(kStatusBrightnessDown);
-    CommandBufferClearStatus(kStatusBrightnessUp);
+    CommandBufferSetStatus(kCbStatusBrightnessDown);
+    CommandBufferClearStatus(kCbStatusBrightnessUp);
   } else {
-    CommandBufferClearStatus(kStatusBrightnessDown);
-    CommandBufferSetStatus(kStatusBrightnessUp);
+    CommandBufferClearStatus(kCbStatusBrightnessDown);
+    CommandBufferSetStatus(kCbStatusBrightnessUp);
   }
-  CommandBufferWrite32(kCbValue, CurrentBrightness);
+  CommandBufferWrite32(kCbValue, gCurrentBrightness);
   RaiseSci();
 }
 

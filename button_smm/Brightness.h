@@ -11,7 +11,7 @@ constexpr UINT8 kStepUp = 1;
 constexpr UINT8 kStepDown = 2;
 
 // The driver's brightness percent, 0 to 100.
-extern UINT8 CurrentBrightness;
+extern UINT8 gCurrentBrightness;
 
 // Lowest usable level of the panel named by the platform configuration.
 INT32 BrightnessMinLevel(UINT8 PanelIndex);

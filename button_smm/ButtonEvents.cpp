@@ -5,19 +5,19 @@
 
 namespace ButtonSmm {
 
-constinit ButtonEventState EventState = {};
+constinit ButtonEventState gEventState = {};
 
 UINT32 ButtonEventCode(const ButtonRecord *Record, UINT8 Mask) {
   if ((Record->Flags & kButtonEnabled) == 0)
     return kEventNone;
-  if ((Mask & EventState.Current) == 0)
-    return (Mask & EventState.Previous) != 0 ? kEventRelease : kEventNone;
-  if ((Mask & EventState.Previous) == 0) {
-    EventState.LastPressed = Mask;
+  if ((Mask & gEventState.Current) == 0)
+    return (Mask & gEventState.Previous) != 0 ? kEventRelease : kEventNone;
+  if ((Mask & gEventState.Previous) == 0) {
+    gEventState.LastPressed = Mask;
     return kEventPress;
   }
   // Held: only the most recently pressed button repeats.
-  if ((Mask & EventState.LastPressed) != 0 && (Record->Flags & kButtonRepeat) != 0)
+  if ((Mask & gEventState.LastPressed) != 0 && (Record->Flags & kButtonRepeat) != 0)
     return kEventPress;
   return kEventNone;
 }
@@ -27,9 +27,9 @@ VOID EFIAPI ButtonEventHandler(EFI_HANDLE DispatchHandle, VOID *DispatchContext)
   (void)DispatchContext;
   if (ReadAndAckEcEvent() == 0)
     return;
-  EventState.Current = EcRead(kEcButtonState);
+  gEventState.Current = EcRead(kEcButtonState);
   for (UINTN Index = 0; Index < kButtonCount; ++Index) {
-    const ButtonRecord *Record = &LiveButtons[Index];
+    const ButtonRecord *Record = &gLiveButtons[Index];
     UINT32 Code = ButtonEventCode(Record, UINT8(Record->EventMask));
     if (Code == kEventNone)
       continue;
@@ -39,9 +39,9 @@ VOID EFIAPI ButtonEventHandler(EFI_HANDLE DispatchHandle, VOID *DispatchContext)
     else
       Record->Action(Code);
   }
-  EventState.Previous = EventState.Current;
-  if (EventState.Current == 0)
-    EventState.LastPressed = 0;
+  gEventState.Previous = gEventState.Current;
+  if (gEventState.Current == 0)
+    gEventState.LastPressed = 0;
   FlushKeyQueue();
 }
 

@@ -84,9 +84,9 @@ BOOLEAN NamesEqual(const CHAR16 *A, const CHAR16 *B) {
 
 VOID SetFlag(UINTN Index, UINT8 Flag, UINTN On) {
   if ((On & 0xFF) != 0)
-    LiveButtons[Index].Flags |= Flag;
+    gLiveButtons[Index].Flags |= Flag;
   else
-    LiveButtons[Index].Flags &= UINT8(~Flag);
+    gLiveButtons[Index].Flags &= UINT8(~Flag);
 }
 
 UINT8 WithMask(UINT8 Value, UINT8 Mask, BOOLEAN On) {
@@ -99,7 +99,7 @@ constinit const ButtonRecord DefaultButtons[kButtonCount] = {
     kDefaultButtons[0], kDefaultButtons[1], kDefaultButtons[2],
     kDefaultButtons[3], kDefaultButtons[4], kDefaultButtons[5],
 };
-constinit ButtonRecord LiveButtons[kButtonCount] = {
+constinit ButtonRecord gLiveButtons[kButtonCount] = {
     kDefaultButtons[0], kDefaultButtons[1], kDefaultButtons[2],
     kDefaultButtons[3], kDefaultButtons[4], kDefaultButtons[5],
 };
@@ -110,7 +110,7 @@ VOID EFIAPI NoAction(UINT32 Event) {
 
 INTN FindButton(const CHAR16 *Name) {
   for (UINTN Index = 0; Index < kButtonCount; ++Index) {
-    if (NamesEqual(LiveButtons[Index].Name, Name))
+    if (NamesEqual(gLiveButtons[Index].Name, Name))
       return INTN(Index);
   }
   return -1;
@@ -120,7 +120,7 @@ EFI_STATUS SetKeyCodes(UINTN Index, const UINT8 *Bytes, INTN Count) {
   // A negative count would be stored as a KeyCount above ten.
   if (Index >= kButtonCount || Count > INTN(kKeyCodeMax) || Count < 0)
     return EFI_INVALID_PARAMETER;
-  ButtonRecord &Record = LiveButtons[Index];
+  ButtonRecord &Record = gLiveButtons[Index];
   for (INTN i = 0; i < Count; ++i)
     Record.KeyCodes[i] = Bytes[i];
   Record.KeyCount = UINT8(Count);
@@ -161,7 +161,7 @@ VOID SetRepeatTiming(UINT8 Delay, UINT8 Rate) {
 EFI_STATUS RestoreDefaults(UINTN Index) {
   if (Index >= kButtonCount)
     return EFI_INVALID_PARAMETER;
-  LiveButtons[Index] = DefaultButtons[Index];
+  gLiveButtons[Index] = DefaultButtons[Index];
   SetRepeatTiming(kDefaultRepeatDelay, kDefaultRepeatRate);
   return EFI_SUCCESS;
 }
@@ -169,7 +169,7 @@ EFI_STATUS RestoreDefaults(UINTN Index) {
 VOID ApplyButtonEcBits(UINTN Index, BOOLEAN On) {
   if (Index >= kButtonCount)
     return;
-  const ButtonRecord &Record = LiveButtons[Index];
+  const ButtonRecord &Record = gLiveButtons[Index];
   UINT8 Value1 = EcRead(Record.EcReg1);
   UINT8 Value2 = EcRead(Record.EcReg2);
   UINT8 Value3 = EcRead(Record.EcReg3);

@@ -3,6 +3,7 @@
 #pragma once
 #include "Uefi/UefiBaseType.h"
 #include "button_smm/Globals.h"
+#include "button_smm/Ports.h"
 #include "button_smm/Routines.h"
 
 #include <stddef.h>
@@ -48,13 +49,12 @@ static_assert(offsetof(ButtonRecord, Action) == 0 && offsetof(ButtonRecord, Name
                   offsetof(ButtonRecord, KeyCount) == 35 && offsetof(ButtonRecord, KeyCodes) == 36,
               "ButtonRecord field offsets");
 
-// EC RAM used by the button side.
-constexpr UINT16 kEcEventRegister = 0x6C1;
+// EC RAM used by the button side (the event register and the repeat timing:
+// Ports.h).
 constexpr UINT16 kEcButtonState = 0x6C9;
 constexpr UINT16 kEcKeySlotFirst = 0x690;
 constexpr UINT8 kEcKeySlotCount = 15;
 constexpr UINT16 kEcKeySlotStatus = 0x6D5;
-constexpr UINT16 kEcRepeatTiming = 0x6E4;
 
 constexpr UINT8 kDefaultRepeatDelay = 2;
 constexpr UINT8 kDefaultRepeatRate = 1;
@@ -62,7 +62,7 @@ constexpr UINT8 kDefaultRepeatRate = 1;
 // The default table is never written; the live table starts as its copy and
 // is the one events and commands use.
 extern const ButtonRecord DefaultButtons[kButtonCount];
-extern ButtonRecord LiveButtons[kButtonCount];
+extern ButtonRecord gLiveButtons[kButtonCount];
 
 // State carried from one GPI 6 event to the next.
 struct ButtonEventState {
@@ -70,7 +70,7 @@ struct ButtonEventState {
   UINT8 Previous;    // state byte of the last processed event
   UINT8 LastPressed; // EventMask byte of the most recently pressed button
 };
-extern ButtonEventState EventState;
+extern ButtonEventState gEventState;
 
 // Ring of key codes waiting for free EC slots. Equal indices mean empty, so
 // it holds at most 31 codes.
@@ -82,8 +82,8 @@ struct KeyCodeQueueState {
 };
 static_assert(sizeof(KeyCodeQueueState) == 34 && offsetof(KeyCodeQueueState, Write) == 32 &&
                   offsetof(KeyCodeQueueState, Read) == 33,
-              "KeyCodeQueue layout");
-extern KeyCodeQueueState KeyCodeQueue;
+              "gKeyCodeQueue layout");
+extern KeyCodeQueueState gKeyCodeQueue;
 
 INTN FindButton(const CHAR16 *Name);
 EFI_STATUS SetKeyCodes(UINTN Index, const UINT8 *Bytes, INTN Count);

@@ -9,11 +9,11 @@ namespace ButtonSmm {
 
 void ResetButtonsState() {
   for (UINTN Index = 0; Index < kButtonCount; ++Index)
-    LiveButtons[Index] = DefaultButtons[Index];
-  EventState = {};
-  KeyCodeQueue = {};
-  CurrentBrightness = 0;
-  PasswordService = nullptr;
+    gLiveButtons[Index] = DefaultButtons[Index];
+  gEventState = {};
+  gKeyCodeQueue = {};
+  gCurrentBrightness = 0;
+  gPasswordService = nullptr;
 }
 
 } // namespace ButtonSmm

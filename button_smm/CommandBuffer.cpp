@@ -7,7 +7,7 @@ namespace ButtonSmm {
 namespace {
 
 UINT8 *Base() {
-  return static_cast<UINT8 *>(SmmCommandBufferAddress);
+  return static_cast<UINT8 *>(gSmmCommandBufferAddress);
 }
 
 BOOLEAN Fits(UINTN Offset, UINTN Length) {
@@ -24,7 +24,7 @@ BOOLEAN CommandBufferPresent() {
 UINTN CommandBufferSize() {
   if (Base() == nullptr)
     return 0;
-  return SmmCommandBufferSize > kCommandBufferSize ? SmmCommandBufferSize : kCommandBufferSize;
+  return gSmmCommandBufferSize > kCbDefaultSize ? gSmmCommandBufferSize : kCbDefaultSize;
 }
 
 UINT32 CommandBufferRead32(UINTN Offset) {

@@ -1,11 +1,11 @@
 // The command interface of software SMI 0xE3. Requests and replies live in
 // the OS's command buffer; every string is read only up to the buffer's end,
 // and one that runs past it is malformed.
-#include "button_smm/Commands.h"
 #include "button_smm/Buttons.h"
 #include "button_smm/CommandBuffer.h"
 #include "button_smm/HexKeyCodes.h"
 #include "button_smm/Password.h"
+#include "button_smm/Routines.h"
 
 namespace ButtonSmm {
 
@@ -30,8 +30,8 @@ INTN LookUpName(UINTN *Next, BOOLEAN *Malformed) {
 
 VOID Finish(UINT32 Result) {
   CommandBufferWrite32(kCbValue, Result);
-  if (Result == kResultSuccess)
-    CommandBufferSetStatus(kStatusCommandSucceeded);
+  if (Result == kCbResultSuccess)
+    CommandBufferSetStatus(kCbStatusCommandSucceeded);
 }
 
 // Name lookup and, when the configuration asks for it, the password, which
@@ -42,11 +42,11 @@ INTN AuthorizeChange(UINTN SkipStrings) {
   BOOLEAN Malformed;
   INTN Index = LookUpName(&Next, &Malformed);
   if (Malformed) {
-    Finish(kResultMalformed);
+    Finish(kCbResultMalformed);
     return -1;
   }
   if (Index < 0) {
-    Finish(kResultNoSuchButton);
+    Finish(kCbResultNoSuchButton);
     return -1;
   }
   if (!PasswordRequired())
@@ -54,16 +54,16 @@ INTN AuthorizeChange(UINTN SkipStrings) {
   WideSpan Text;
   for (UINTN i = 0; i < SkipStrings; ++i) {
     if (!CommandBufferString(&Next, &Text)) {
-      Finish(kResultMalformed);
+      Finish(kCbResultMalformed);
       return -1;
     }
   }
   if (!CommandBufferString(&Next, &Text)) {
-    Finish(kResultMalformed);
+    Finish(kCbResultMalformed);
     return -1;
   }
   if (!CheckAdminPassword(&Text)) {
-    Finish(kResultPasswordRefused);
+    Finish(kCbResultPasswordRefused);
     return -1;
   }
   return Index;
@@ -80,14 +80,14 @@ VOID PutHexBytes(UINTN *Offset, const ButtonRecord &Record) {
 }
 
 UINT32 CurrentSettings(const ButtonRecord &Record) {
-  return UINT32(RepeatDelay()) | UINT32(RepeatRate()) << 8 |
-         ((Record.Flags & kButtonRepeat) != 0 ? 0x10000u : 0) |
-         ((Record.Flags & kButtonEnabled) != 0 ? 0x1000000u : 0);
+  return UINT32(RepeatDelay()) | UINT32(RepeatRate()) << kCbSettingsRateShift |
+         ((Record.Flags & kButtonRepeat) != 0 ? kCbSettingsRepeat : 0) |
+         ((Record.Flags & kButtonEnabled) != 0 ? kCbSettingsEnabled : 0);
 }
 
 UINT32 DefaultSettings(const ButtonRecord &Record) {
-  return UINT32(kDefaultRepeatDelay) | UINT32(kDefaultRepeatRate) << 8 |
-         ((Record.Flags & kButtonRepeat) != 0 ? 0x10000u : 0);
+  return UINT32(kDefaultRepeatDelay) | UINT32(kDefaultRepeatRate) << kCbSettingsRateShift |
+         ((Record.Flags & kButtonRepeat) != 0 ? kCbSettingsRepeat : 0);
 }
 
 VOID GetButtonInfo() {
@@ -97,7 +97,7 @@ VOID GetButtonInfo() {
   UINTN Out = kCbStrings;
   if (Index >= 0) {
     const ButtonRecord &Default = DefaultButtons[Index];
-    const ButtonRecord &Live = LiveButtons[Index];
+    const ButtonRecord &Live = gLiveButtons[Index];
     PutHexBytes(&Out, Default);
     PutHexBytes(&Out, Live);
     CommandBufferWrite32(kCbValue, (Live.Flags & kButtonActionMode) != 0 ? 1 : 0);
@@ -123,7 +123,7 @@ VOID SetButton() {
   UINTN Count;
   if (!CommandBufferString(&Next, &Text) || !CommandBufferString(&Next, &Text) ||
       !ParseHexKeyCodes(Text, Bytes, &Count)) {
-    Finish(kResultMalformed);
+    Finish(kCbResultMalformed);
     return;
   }
   SetKeyCodes(UINTN(Index), Bytes, INTN(Count));
@@ -132,11 +132,11 @@ VOID SetButton() {
   UINT8 Rate = UINT8(CommandBufferRead32(kCbSettings));
   if (Delay > 3 || Rate > 15) {
     // The key codes and the repeat flag above stay changed.
-    Finish(kResultMalformed);
+    Finish(kCbResultMalformed);
     return;
   }
   SetRepeatTiming(Delay, Rate);
-  Finish(kResultSuccess);
+  Finish(kCbResultSuccess);
 }
 
 VOID EnableButton() {
@@ -144,7 +144,7 @@ VOID EnableButton() {
   if (Index < 0)
     return;
   SetEnabled(UINTN(Index), CommandBufferRead32(kCbArgument) & 0xFF);
-  Finish(kResultSuccess);
+  Finish(kCbResultSuccess);
 }
 
 VOID RestoreButton() {
@@ -152,7 +152,7 @@ VOID RestoreButton() {
   if (Index < 0)
     return;
   RestoreDefaults(UINTN(Index));
-  Finish(kResultSuccess);
+  Finish(kCbResultSuccess);
 }
 
 VOID SetButtonActionMode() {
@@ -160,19 +160,19 @@ VOID SetButtonActionMode() {
   BOOLEAN Malformed;
   INTN Index = LookUpName(&Next, &Malformed);
   if (Malformed) {
-    Finish(kResultMalformed);
+    Finish(kCbResultMalformed);
     return;
   }
   if (Index < 0) {
-    Finish(kResultNoSuchButton);
+    Finish(kCbResultNoSuchButton);
     return;
   }
   SetActionMode(UINTN(Index), CommandBufferRead32(kCbArgument) & 0xFF);
-  Finish(kResultSuccess);
+  Finish(kCbResultSuccess);
 }
 
 typedef VOID (*COMMAND_HANDLER)();
-constexpr COMMAND_HANDLER kCommands[kCommandCount] = {
+constexpr COMMAND_HANDLER kCommands[kCbCommandCount] = {
     GetButtonInfo, SetButton, EnableButton, RestoreButton, SetButtonActionMode,
 };
 
@@ -183,11 +183,11 @@ VOID EFIAPI CommandDispatcher(EFI_HANDLE DispatchHandle, VOID *DispatchContext) 
   (void)DispatchContext;
   if (!CommandBufferPresent())
     return;
-  CommandBufferClearStatus(kStatusCommandSucceeded);
+  CommandBufferClearStatus(kCbStatusCommandSucceeded);
   UINT32 Command = CommandBufferRead32(kCbValue);
-  if (Command < kCommandCount)
+  if (Command < kCbCommandCount)
     kCommands[Command]();
-  CommandBufferSetStatus(kStatusHandled);
+  CommandBufferSetStatus(kCbStatusHandled);
 }
 
 } // namespace ButtonSmm

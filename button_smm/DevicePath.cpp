@@ -18,7 +18,7 @@ bool IsEndOfPath(const UINT8 *Node) {
 
 VOID *AllocateBootData(UINTN Size) {
   VOID *Buffer = nullptr;
-  if (EFI_ERROR(gBootServices->AllocatePool(EfiBootServicesData, Size, &Buffer)))
+  if (EFI_ERROR(gBS->AllocatePool(EfiBootServicesData, Size, &Buffer)))
     return nullptr;
   return Buffer;
 }

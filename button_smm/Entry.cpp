@@ -7,6 +7,7 @@
 #include "Framework/SmmSwDispatch.h"
 #include "Platform/CommandBufferProtocol.h"
 #include "Platform/PlatformDataProtocol.h"
+#include "Platform/SmmCommandBuffer.h"
 #include "button_smm/DevicePath.h"
 #include "button_smm/Globals.h"
 #include "button_smm/Hardware.h"
@@ -17,29 +18,18 @@
 namespace ButtonSmm {
 namespace {
 
-constexpr UINTN kBrightnessSwSmi = 0xE0;
-constexpr UINTN kCommandSwSmi = 0xE3;
 constexpr UINTN kButtonEventGpi = 6;
 constexpr UINTN kPowerButtonGpi = 1;
 
-VOID RecordServiceTables(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
-  if (gSystemTable != nullptr)
-    return;
-  gImageHandle = ImageHandle;
-  gSystemTable = SystemTable;
-  gBootServices = SystemTable->BootServices;
-  gRuntimeServices = SystemTable->RuntimeServices;
-}
-
 EFI_STATUS LoadIntoSmram(EFI_HANDLE ImageHandle) {
   EFI_LOADED_IMAGE_PROTOCOL *LoadedImage = nullptr;
-  EFI_STATUS Status = gBootServices->HandleProtocol(ImageHandle, &gEfiLoadedImageProtocolGuid,
-                                                    reinterpret_cast<VOID **>(&LoadedImage));
+  EFI_STATUS Status = gBS->HandleProtocol(ImageHandle, &gEfiLoadedImageProtocolGuid,
+                                          reinterpret_cast<VOID **>(&LoadedImage));
   if (EFI_ERROR(Status))
     return Status;
   EFI_DEVICE_PATH_PROTOCOL *DevicePath = nullptr;
-  Status = gBootServices->HandleProtocol(LoadedImage->DeviceHandle, &gEfiDevicePathProtocolGuid,
-                                         reinterpret_cast<VOID **>(&DevicePath));
+  Status = gBS->HandleProtocol(LoadedImage->DeviceHandle, &gEfiDevicePathProtocolGuid,
+                               reinterpret_cast<VOID **>(&DevicePath));
   if (EFI_ERROR(Status))
     return Status;
 
@@ -48,7 +38,7 @@ EFI_STATUS LoadIntoSmram(EFI_HANDLE ImageHandle) {
     return EFI_OUT_OF_RESOURCES;
   EFI_HANDLE SmmImageHandle = nullptr;
   Status = gSmmBase->Register(gSmmBase, FullPath, nullptr, 0, &SmmImageHandle, FALSE);
-  gBootServices->FreePool(FullPath);
+  gBS->FreePool(FullPath);
   return Status;
 }
 
@@ -58,7 +48,7 @@ VOID UseSmmRuntimeServices(const EFI_SMM_SYSTEM_TABLE *Smst) {
   for (UINTN Index = 0; Index < Smst->NumberOfTableEntries; ++Index) {
     const EFI_CONFIGURATION_TABLE &Entry = Smst->SmmConfigurationTable[Index];
     if (CompareBytes(&Entry.VendorGuid, &gSmmRuntimeServicesTableGuid, sizeof(EFI_GUID)) == 0) {
-      gRuntimeServices = static_cast<EFI_RUNTIME_SERVICES *>(Entry.VendorTable);
+      gRT = static_cast<EFI_RUNTIME_SERVICES *>(Entry.VendorTable);
       return;
     }
   }
@@ -87,11 +77,12 @@ VOID EFIAPI OnButtonEvent(EFI_HANDLE Handle, EFI_SMM_GPI_DISPATCH_CONTEXT *Conte
 }
 
 template <typename Interface> EFI_STATUS Locate(const EFI_GUID &Guid, Interface **Result) {
-  return gBootServices->LocateProtocol(&Guid, nullptr, reinterpret_cast<VOID **>(Result));
+  return gBS->LocateProtocol(&Guid, nullptr, reinterpret_cast<VOID **>(Result));
 }
 
 } // namespace
 
+// Every step must succeed: a warning ends the start-up as an error does.
 EFI_STATUS ButtonSmmMain(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
   PLATFORM_DATA_PROTOCOL *PlatformData = nullptr;
   EFI_STATUS Status = Locate(gPlatformDataProtocolGuid, &PlatformData);
@@ -113,11 +104,11 @@ EFI_STATUS ButtonSmmMain(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
     return Status;
 
   EFI_HANDLE DispatchHandle = nullptr;
-  EFI_SMM_SW_DISPATCH_CONTEXT SwContext = {kBrightnessSwSmi};
+  EFI_SMM_SW_DISPATCH_CONTEXT SwContext = {kCbSmiBrightness};
   Status = SwDispatch->Register(SwDispatch, OnBrightnessSmi, &SwContext, &DispatchHandle);
   if (Status != EFI_SUCCESS)
     return Status;
-  SwContext.SwSmiInputValue = kCommandSwSmi;
+  SwContext.SwSmiInputValue = kCbSmiCommand;
   Status = SwDispatch->Register(SwDispatch, OnCommandSmi, &SwContext, &DispatchHandle);
   if (Status != EFI_SUCCESS)
     return Status;
@@ -127,7 +118,7 @@ EFI_STATUS ButtonSmmMain(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
   if (Status != EFI_SUCCESS)
     return Status;
   if (CommandBuffer->CommandBufferAddress != 0)
-    SmmCommandBufferAddress = PhysicalToPointer(CommandBuffer->CommandBufferAddress);
+    gSmmCommandBufferAddress = PhysicalToPointer(CommandBuffer->CommandBufferAddress);
 
   // A non-zero gate leaves the platform's GPIs alone: only the software SMIs are served.
   UINT8 Gate = 0xFF;
@@ -159,13 +150,12 @@ EFI_STATUS ButtonSmmMain(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
 using namespace ButtonSmm;
 
 extern "C" EFI_STATUS EFIAPI ButtonSmmEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
-  RecordServiceTables(ImageHandle, SystemTable);
+  RecordServiceTables(&gButtonSmm.Services, ImageHandle, SystemTable);
   EFI_BOOT_SCRIPT_SAVE_PROTOCOL *BootScript = nullptr;
   if (EFI_ERROR(Locate(gEfiBootScriptSaveProtocolGuid, &BootScript)))
     BootScript = nullptr;
   gEntryBootScript = BootScript;
 
-  RecordServiceTables(ImageHandle, SystemTable);
   EFI_STATUS Status = Locate(gEfiSmmBaseProtocolGuid, &gSmmBase);
   if (EFI_ERROR(Status))
     return Status;

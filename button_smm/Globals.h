@@ -4,6 +4,7 @@
 #include "Framework/BootScriptSave.h"
 #include "Framework/SmmBase.h"
 #include "Uefi/UefiSpec.h"
+#include "support/ServiceTables.h"
 
 namespace ButtonSmm {
 
@@ -21,28 +22,47 @@ static_assert(__builtin_offsetof(ButtonPlatformConfig, RepeatRate) == 2, "repeat
 
 constexpr ButtonPlatformConfig kUnreadPlatformConfig = {0xFF, 2, 1, {}};
 
-extern EFI_HANDLE gImageHandle;
-extern EFI_SYSTEM_TABLE *gSystemTable;
-extern EFI_BOOT_SERVICES *gBootServices;
-// Inside SMM this may be replaced by the table the SMM core publishes.
-extern EFI_RUNTIME_SERVICES *gRuntimeServices;
+struct ButtonSmmState {
+  // Inside SMM RuntimeServices may be replaced by the table the SMM core
+  // publishes.
+  SERVICE_TABLES Services;
+  EFI_SMM_BASE_PROTOCOL *SmmBase;
+  EFI_SMM_SYSTEM_TABLE *Smst;
+  // Boot-script interfaces: looked up at entry (EC and Super-I/O records), by
+  // the GPI 1 set-up (port and PCI records), and the reference that decides the
+  // call form (cached once found).
+  EFI_BOOT_SCRIPT_SAVE_PROTOCOL *EntryBootScript;
+  EFI_BOOT_SCRIPT_SAVE_PROTOCOL *SetupBootScript;
+  EFI_BOOT_SCRIPT_SAVE_PROTOCOL *ReferenceBootScript;
+  // The command buffer shared with the operating system: null until start-up
+  // found it. A size of 0 means the default size.
+  VOID *CommandBufferAddress;
+  UINTN CommandBufferSize;
+  // Panel index 0xFF (none) and the default repeat timing until the platform
+  // data item is read.
+  ButtonPlatformConfig PlatformConfig;
+};
 
-extern EFI_SMM_BASE_PROTOCOL *gSmmBase;
-extern EFI_SMM_SYSTEM_TABLE *gSmst;
+// As the image is loaded.
+inline constexpr ButtonSmmState kButtonSmmInitialState = {
+    kNoServiceTables,     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
+    kUnreadPlatformConfig};
+extern constinit ButtonSmmState gButtonSmm;
 
-// Boot-script interfaces: looked up at entry (EC and Super-I/O records), by the
-// GPI 1 set-up (port and PCI records), and the reference that decides the call
-// form (cached once found).
-extern EFI_BOOT_SCRIPT_SAVE_PROTOCOL *gEntryBootScript;
-extern EFI_BOOT_SCRIPT_SAVE_PROTOCOL *gSetupBootScript;
-extern EFI_BOOT_SCRIPT_SAVE_PROTOCOL *gReferenceBootScript;
-
-// The command buffer shared with the operating system: null until start-up
-// found it. A size of 0 means the default size.
-extern VOID *SmmCommandBufferAddress;
-extern UINTN SmmCommandBufferSize;
-
-extern ButtonPlatformConfig gButtonPlatformConfig;
+// The fields under the names the driver uses.
+inline constexpr EFI_HANDLE &gImageHandle = gButtonSmm.Services.ImageHandle;
+inline constexpr EFI_SYSTEM_TABLE *&gST = gButtonSmm.Services.SystemTable;
+inline constexpr EFI_BOOT_SERVICES *&gBS = gButtonSmm.Services.BootServices;
+inline constexpr EFI_RUNTIME_SERVICES *&gRT = gButtonSmm.Services.RuntimeServices;
+inline constexpr EFI_SMM_BASE_PROTOCOL *&gSmmBase = gButtonSmm.SmmBase;
+inline constexpr EFI_SMM_SYSTEM_TABLE *&gSmst = gButtonSmm.Smst;
+inline constexpr EFI_BOOT_SCRIPT_SAVE_PROTOCOL *&gEntryBootScript = gButtonSmm.EntryBootScript;
+inline constexpr EFI_BOOT_SCRIPT_SAVE_PROTOCOL *&gSetupBootScript = gButtonSmm.SetupBootScript;
+inline constexpr EFI_BOOT_SCRIPT_SAVE_PROTOCOL *&gReferenceBootScript =
+    gButtonSmm.ReferenceBootScript;
+inline constexpr VOID *&gSmmCommandBufferAddress = gButtonSmm.CommandBufferAddress;
+inline constexpr UINTN &gSmmCommandBufferSize = gButtonSmm.CommandBufferSize;
+inline constexpr ButtonPlatformConfig &gButtonPlatformConfig = gButtonSmm.PlatformConfig;
 
 inline UINT8 PanelIndex() {
   return gButtonPlatformConfig.PanelIndex;
@@ -63,7 +83,7 @@ inline VOID SetRepeatRate(UINT8 Rate) {
 // The runtime services in force for this instance (the SMM table inside SMM when
 // the SMM core publishes one).
 inline EFI_RUNTIME_SERVICES *SmmRuntimeServices() {
-  return gRuntimeServices;
+  return gRT;
 }
 
 // Looks a protocol up in the SMM protocol database; null when absent or when the

@@ -11,12 +11,12 @@ namespace ButtonSmm {
 namespace {
 
 constexpr UINTN kButtons = 6;
-constexpr UINT32 kStatusStarted = 0x100;
-constexpr UINT32 kStatusKeyCodesToEc = 0x1000;
+constexpr UINT32 kCbStatusStarted = 0x100;
+constexpr UINT32 kCbStatusKeyCodesToEc = 0x1000;
 
 // The status word lies in OS memory at any alignment: touch it bytewise.
 VOID SetCommandBufferStatus(UINT32 Bits) {
-  auto *Status = static_cast<UINT8 *>(SmmCommandBufferAddress);
+  auto *Status = static_cast<UINT8 *>(gSmmCommandBufferAddress);
   if (Status == nullptr)
     return;
   UINT32 Value = UINT32(Status[0]) | UINT32(Status[1]) << 8 | UINT32(Status[2]) << 16 |
@@ -29,8 +29,8 @@ VOID SetCommandBufferStatus(UINT32 Bits) {
 } // namespace
 
 VOID InitButtonHardware() {
-  SetCommandBufferStatus(kStatusStarted);
-  SetCommandBufferStatus(kStatusKeyCodesToEc);
+  SetCommandBufferStatus(kCbStatusStarted);
+  SetCommandBufferStatus(kCbStatusKeyCodesToEc);
 
   SioWriteMasked(0x25, 0, SioRead(0x25) | 0x20);
   SioWriteMasked(0x2A, 0, SioRead(0x2A) & 0xEF);

@@ -4,18 +4,7 @@
 namespace ButtonSmm {
 
 void ResetDriverState() {
-  gImageHandle = nullptr;
-  gSystemTable = nullptr;
-  gBootServices = nullptr;
-  gRuntimeServices = nullptr;
-  gSmmBase = nullptr;
-  gSmst = nullptr;
-  gEntryBootScript = nullptr;
-  gSetupBootScript = nullptr;
-  gReferenceBootScript = nullptr;
-  SmmCommandBufferAddress = nullptr;
-  SmmCommandBufferSize = 0;
-  gButtonPlatformConfig = kUnreadPlatformConfig;
+  gButtonSmm = kButtonSmmInitialState;
   ResetButtonsState();
 }
 

@@ -6,7 +6,7 @@
 
 namespace ButtonSmm {
 
-constinit KeyCodeQueueState KeyCodeQueue = {};
+constinit KeyCodeQueueState gKeyCodeQueue = {};
 
 UINTN KeyCodeLength(const ButtonRecord *Record) {
   // The stored count bounds the sequence, so bytes left behind by a longer
@@ -22,11 +22,11 @@ UINTN KeyCodeLength(const ButtonRecord *Record) {
 VOID EnqueueKeyCodes(const ButtonRecord *Record, UINT8 OrMask) {
   UINTN Length = KeyCodeLength(Record);
   for (UINTN i = 0; i < Length; ++i) {
-    UINT8 Next = UINT8((KeyCodeQueue.Write + 1) % kKeyCodeQueueSize);
-    if (Next == KeyCodeQueue.Read)
+    UINT8 Next = UINT8((gKeyCodeQueue.Write + 1) % kKeyCodeQueueSize);
+    if (Next == gKeyCodeQueue.Read)
       return; // full: the rest of this sequence is dropped
-    KeyCodeQueue.Codes[KeyCodeQueue.Write] = UINT8(Record->KeyCodes[i] | OrMask);
-    KeyCodeQueue.Write = Next;
+    gKeyCodeQueue.Codes[gKeyCodeQueue.Write] = UINT8(Record->KeyCodes[i] | OrMask);
+    gKeyCodeQueue.Write = Next;
   }
 }
 
@@ -35,11 +35,11 @@ VOID FlushKeyQueue() {
   // While bit 0 is set the EC has not taken the previous codes yet.
   UINT8 Slot = (SlotStatus & 0x01) != 0 ? UINT8(SlotStatus >> 4) : 0;
   // Without a command buffer the OS cannot have asked for key codes.
-  BOOLEAN HandOver = CommandBufferStatusHas(kStatusKeyCodesToEc);
-  while (KeyCodeQueue.Read != KeyCodeQueue.Write && Slot < kEcKeySlotCount) {
+  BOOLEAN HandOver = CommandBufferStatusHas(kCbStatusKeyCodesToEc);
+  while (gKeyCodeQueue.Read != gKeyCodeQueue.Write && Slot < kEcKeySlotCount) {
     if (HandOver)
-      EcWrite(UINT16(kEcKeySlotFirst + Slot), KeyCodeQueue.Codes[KeyCodeQueue.Read]);
-    KeyCodeQueue.Read = UINT8((KeyCodeQueue.Read + 1) % kKeyCodeQueueSize);
+      EcWrite(UINT16(kEcKeySlotFirst + Slot), gKeyCodeQueue.Codes[gKeyCodeQueue.Read]);
+    gKeyCodeQueue.Read = UINT8((gKeyCodeQueue.Read + 1) % kKeyCodeQueueSize);
     ++Slot;
   }
   if (Slot != 0 && HandOver)

@@ -4,15 +4,11 @@
 #include "button_smm/Globals.h"
 
 #include "Platform/PasswordServiceProtocol.h"
+#include "Platform/SetupData.h"
 
 namespace ButtonSmm {
 
 namespace {
-
-inline constexpr EFI_GUID kSetupGuid = {
-    0xEC87D643, 0xEBA4, 0x4BB5, {0xA1, 0xE5, 0x3F, 0x3E, 0x36, 0xB2, 0x0D, 0xA9}};
-constexpr UINTN kSetupSize = 928;
-constexpr UINTN kSetupPasswordGuard = 771;
 
 // Every password starts with this marker, in either case, with any spaces
 // before each of its characters.
@@ -22,18 +18,20 @@ constexpr UINTN kMarkerLength = 9;
 
 } // namespace
 
-constinit PASSWORD_SERVICE_PROTOCOL *PasswordService = nullptr;
+constinit PASSWORD_SERVICE_PROTOCOL *gPasswordService = nullptr;
 
 BOOLEAN PasswordRequired() {
-  UINT8 Setup[kSetupSize];
+  SetupData Setup;
   UINTN Size = sizeof(Setup);
   EFI_RUNTIME_SERVICES *Runtime = SmmRuntimeServices();
   if (Runtime == nullptr)
     return TRUE;
-  EFI_STATUS Status = Runtime->GetVariable(u"Setup", &kSetupGuid, nullptr, &Size, Setup);
-  if (EFI_ERROR(Status))
+  EFI_STATUS Status =
+      Runtime->GetVariable(kSetupVariableName, &gSetupVariableGuid, nullptr, &Size, &Setup);
+  // A "Setup" too short to hold the guard is as unreadable as a missing one.
+  if (EFI_ERROR(Status) || Size <= kSetupButtonPasswordGuard)
     return TRUE;
-  return Setup[kSetupPasswordGuard] != 0;
+  return Setup.Bytes[kSetupButtonPasswordGuard] != 0;
 }
 
 BOOLEAN CheckAdminPassword(const WideSpan *Password) {
@@ -50,18 +48,18 @@ BOOLEAN CheckAdminPassword(const WideSpan *Password) {
       ++At;
     }
   }
-  if (PasswordService == nullptr)
-    PasswordService =
+  if (gPasswordService == nullptr)
+    gPasswordService =
         static_cast<PASSWORD_SERVICE_PROTOCOL *>(SmmProtocolLookup(&gPasswordServiceProtocolGuid));
-  if (PasswordService == nullptr)
+  if (gPasswordService == nullptr)
     return FALSE;
   UINTN Length = Password->Length - At;
   if (Length > 0)
-    return PasswordService->CheckPassword(
+    return gPasswordService->CheckPassword(
                u"AdminPW", 1, reinterpret_cast<const CHAR16 *>(Password->Units + 2 * At),
                2 * Length) == EFI_SUCCESS;
   UINT32 State = 0;
-  return PasswordService->GetPasswordState(&State) == EFI_SUCCESS &&
+  return gPasswordService->GetPasswordState(&State) == EFI_SUCCESS &&
          State == PASSWORD_STATE_NO_ADMIN_PASSWORD;
 }
 

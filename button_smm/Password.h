@@ -7,7 +7,7 @@ struct PASSWORD_SERVICE_PROTOCOL;
 namespace ButtonSmm {
 
 // Looked up on first use and kept once found.
-extern PASSWORD_SERVICE_PROTOCOL *PasswordService;
+extern PASSWORD_SERVICE_PROTOCOL *gPasswordService;
 
 BOOLEAN PasswordRequired();
 BOOLEAN CheckAdminPassword(const WideSpan *Password);

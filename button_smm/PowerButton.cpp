@@ -12,8 +12,8 @@ constexpr UINT32 kGpi1Bit = 0x02;
 
 VOID SetupGpi1Smi() {
   EFI_BOOT_SCRIPT_SAVE_PROTOCOL *BootScript = nullptr;
-  if (EFI_ERROR(gBootServices->LocateProtocol(&gEfiBootScriptSaveProtocolGuid, nullptr,
-                                              reinterpret_cast<VOID **>(&BootScript))))
+  if (EFI_ERROR(gBS->LocateProtocol(&gEfiBootScriptSaveProtocolGuid, nullptr,
+                                    reinterpret_cast<VOID **>(&BootScript))))
     BootScript = nullptr;
   gSetupBootScript = BootScript;
 

@@ -7,6 +7,7 @@
 #   firmware  the images on OVMF under QEMU with swtpm      (platsim firmware, scripts/firmware-run.sh)
 #   bench     the figures of bench/                        (takes firmware)
 #   format    scripts/format.sh
+#   tidy      scripts/tidy.sh
 # A package goes into the group of the command that uses it, so that the main
 # job on a fresh machine installs only what it needs.
 set -euo pipefail
@@ -18,9 +19,10 @@ declare -A group=(
   [firmware]="qemu-system-x86 ovmf swtpm swtpm-tools mtools linux-image-amd64 busybox-static cpio"
   [bench]="valgrind python3"
   [format]="clang-format"
+  [tidy]="clang-tidy python3"
 )
 # Groups a group takes along: building comes first, the tests include the firmware run.
-declare -A takes=([test]="platsim firmware" [firmware]="platsim" [bench]="platsim firmware")
+declare -A takes=([test]="platsim firmware format tidy" [firmware]="platsim" [bench]="platsim firmware")
 
 list=0
 if [ "${1:-}" = --list ]; then

@@ -60,7 +60,7 @@ static_assert(__builtin_offsetof(EFI_SMM_SYSTEM_TABLE, SmmConfigurationTable) ==
               "SMST configuration table");
 static_assert(sizeof(EFI_SMM_SYSTEM_TABLE) == 184, "SMST size");
 
-constexpr UINT64 SMM_SMST_SIGNATURE = 0x5453534D; // "SMST"
+constexpr UINT64 SMM_SMST_SIGNATURE = 0x54534D53; // SIGNATURE_32('S', 'M', 'S', 'T')
 
 // Configuration-table entry of the SMST: the runtime-services table to use inside SMM.
 inline constexpr EFI_GUID gSmmRuntimeServicesTableGuid = {

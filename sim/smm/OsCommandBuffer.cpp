@@ -69,15 +69,15 @@ void OsCommandBuffer::RaiseSoftwareSmi(uint8_t value) {
 void OsCommandBuffer::SendButtonRequest(uint32_t command,
                                         const std::vector<std::u16string> &strings,
                                         uint32_t argument, uint32_t word12, uint32_t word16) {
-  const uint32_t status = Read32(0);
+  const uint32_t status = Read32(kCbStatus);
   Clear();
-  Write32(0, status);
-  Write32(4, command);
-  Write32(8, argument);
-  Write32(12, word12);
-  Write32(16, word16);
+  Write32(kCbStatus, status);
+  Write32(kCbValue, command);
+  Write32(kCbArgument, argument);
+  Write32(kCbSettings, word12);
+  Write32(kCbDefaultSettings, word16);
   WriteStrings(strings);
-  RaiseSoftwareSmi(0xE3);
+  RaiseSoftwareSmi(kCbSmiCommand);
 }
 
 } // namespace sim

@@ -4,11 +4,13 @@
 //
 //   OsCommandBuffer os = smm.Os();
 //   os.Clear();
-//   os.Write32(4, 0);                       // command 0
-//   os.WriteStrings({u"VolumeUpButton"});   // from offset 28
-//   os.RaiseSoftwareSmi(0xE3);
-//   uint32_t result = os.Read32(4);
+//   os.Write32(kCbValue, kCbCommandGetButtonInfo);
+//   os.WriteStrings({u"VolumeUpButton"});   // from kCbStrings
+//   os.RaiseSoftwareSmi(kCbSmiCommand);
+//   uint32_t result = os.Read32(kCbValue);
 #pragma once
+#include "Platform/SmmCommandBuffer.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -20,8 +22,8 @@ class IoSpace;
 
 class OsCommandBuffer {
 public:
-  static constexpr uint16_t kApmControlPort = 0xB2;
-  static constexpr size_t kStringOffset = 28;
+  static constexpr uint16_t kApmControlPort = kCbApmControlPort;
+  static constexpr size_t kStringOffset = kCbStrings;
 
   OsCommandBuffer(std::span<uint8_t> bytes, uint64_t address, IoSpace &io)
       : bytes_(bytes), address_(address), io_(&io) {}

@@ -3,7 +3,7 @@
 // after TpmPlatformDxe's start-up, with "Setup" byte 599 asking for the flag
 // or not.
 #include "Platform/SetupData.h"
-#include "acpi/aml_fixture.h"
+#include "acpi/AmlFixture.h"
 #include "sim/acpi/AcpiBoard.h"
 #include "sim/acpi/AcpiExec.h"
 #include "sim/acpi/AcpiTables.h"

@@ -2,6 +2,7 @@
 // take on it: EC button changes, the OS's command buffer and software SMIs,
 // the "Setup" password guard and the password service.
 #pragma once
+#include "Platform/SmmCommandBuffer.h"
 #include "sim/setup/PasswordService.h"
 #include "smm/SmmBoard.h"
 
@@ -71,21 +72,22 @@ public:
 
   Reply Read(size_t strings = 2) {
     sim::OsCommandBuffer os = Smm().Os();
-    return {os.Read32(0), os.Read32(4), os.Read32(12), os.Read32(16), os.ReadStrings(strings)};
+    return {os.Read32(kCbStatus), os.Read32(kCbValue), os.Read32(kCbSettings),
+            os.Read32(kCbDefaultSettings), os.ReadStrings(strings)};
   }
 
   // SMI 0xE0: get (returns the percent) or set.
   uint32_t GetBrightness() {
     sim::OsCommandBuffer os = Smm().Os();
-    os.Write32(8, 0);
-    os.RaiseSoftwareSmi(0xE0);
-    return os.Read32(4);
+    os.Write32(kCbArgument, 0);
+    os.RaiseSoftwareSmi(kCbSmiBrightness);
+    return os.Read32(kCbValue);
   }
   void SetBrightness(uint32_t percent) {
     sim::OsCommandBuffer os = Smm().Os();
-    os.Write32(4, percent);
-    os.Write32(8, 1);
-    os.RaiseSoftwareSmi(0xE0);
+    os.Write32(kCbValue, percent);
+    os.Write32(kCbArgument, 1);
+    os.RaiseSoftwareSmi(kCbSmiBrightness);
   }
 };
 

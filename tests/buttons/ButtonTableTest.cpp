@@ -32,25 +32,25 @@ TEST_F(ButtonTable, BadArgumentsChangeNothing) {
   EXPECT_EQ(SetEnabled(6, 1), EFI_INVALID_PARAMETER);
   EXPECT_EQ(RestoreDefaults(6), EFI_INVALID_PARAMETER);
   for (UINTN i = 0; i < kButtonCount; ++i)
-    EXPECT_EQ(std::memcmp(&LiveButtons[i], &DefaultButtons[i], sizeof(ButtonRecord)), 0) << i;
+    EXPECT_EQ(std::memcmp(&gLiveButtons[i], &DefaultButtons[i], sizeof(ButtonRecord)), 0) << i;
 }
 
 TEST_F(ButtonTable, SetKeyCodesKeepsTheBytesAfterTheCount) {
   const UINT8 bytes[10] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA};
   ASSERT_EQ(SetKeyCodes(1, bytes, 10), EFI_SUCCESS);
-  EXPECT_EQ(KeyCodeLength(&LiveButtons[1]), 10u);
+  EXPECT_EQ(KeyCodeLength(&gLiveButtons[1]), 10u);
   ASSERT_EQ(SetKeyCodes(1, bytes + 5, 2), EFI_SUCCESS);
-  EXPECT_EQ(LiveButtons[1].KeyCount, 2);
+  EXPECT_EQ(gLiveButtons[1].KeyCount, 2);
   const UINT8 stored[10] = {0x66, 0x77, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA};
-  EXPECT_EQ(std::memcmp(LiveButtons[1].KeyCodes, stored, 10), 0);
-  EXPECT_EQ(KeyCodeLength(&LiveButtons[1]), 2u);
+  EXPECT_EQ(std::memcmp(gLiveButtons[1].KeyCodes, stored, 10), 0);
+  EXPECT_EQ(KeyCodeLength(&gLiveButtons[1]), 2u);
   ASSERT_EQ(SetKeyCodes(1, bytes, 0), EFI_SUCCESS);
-  EXPECT_EQ(KeyCodeLength(&LiveButtons[1]), 0u);
+  EXPECT_EQ(KeyCodeLength(&gLiveButtons[1]), 0u);
   // On: the low byte only.
   ASSERT_EQ(SetRepeat(0, 0x100), EFI_SUCCESS);
-  EXPECT_EQ(LiveButtons[0].Flags & kButtonRepeat, 0);
+  EXPECT_EQ(gLiveButtons[0].Flags & kButtonRepeat, 0);
   ASSERT_EQ(SetActionMode(0, 0x101), EFI_SUCCESS);
-  EXPECT_EQ(LiveButtons[0].Flags & kButtonActionMode, kButtonActionMode);
+  EXPECT_EQ(gLiveButtons[0].Flags & kButtonActionMode, kButtonActionMode);
 }
 
 TEST_F(ButtonTable, FindButtonMatchesExactly) {
@@ -86,7 +86,7 @@ TEST(ButtonEcBits, StartUpSetsEveryButtonsBitsRecorded) {
 
 TEST(NoCommandBuffer, HandlersDoNotTouchIt) {
   ButtonBoard board;
-  ButtonSmm::SmmCommandBufferAddress = nullptr;
+  ButtonSmm::gSmmCommandBufferAddress = nullptr;
   sim::OsCommandBuffer os = board.Smm().Os();
   std::vector<uint8_t> before(os.Bytes().begin(), os.Bytes().end());
   unsigned scis = board.Chipset().Ports().SciCount();

@@ -245,6 +245,30 @@ TEST(PasswordGuardService, SetupLargerThanItsReaderCountsAsUnreadable) {
   EXPECT_EQ(board.Command(2, {u"VolumeUpButton", u"plain"}, 0, 0, 0, 0).Value, 6u);
 }
 
+// A "Setup" that ends before byte 771 has no guard to read: the password is
+// required. Each case first runs with a full "Setup" whose guard is 0, so a
+// reader that looked past the short variable would find that 0 again.
+TEST(PasswordGuardService, SetupShorterThanTheGuardCountsAsUnreadable) {
+  struct Case {
+    size_t Size;
+    uint8_t Guard; // byte 771 when the variable holds it
+    uint32_t Result;
+  };
+  const Case cases[] = {{700, 0, 6}, {771, 0, 6}, {772, 0, 0}, {772, 1, 6}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.Size);
+    ButtonBoard board;
+    board.Passwords().SetAdminPassword(u"secret");
+    board.SetPasswordGuard(0);
+    ASSERT_EQ(board.Command(2, {u"VolumeUpButton", u"plain"}, 0, 0, 0, 0).Value, 0u);
+    std::vector<uint8_t> setup(c.Size, 0);
+    if (c.Size > 771)
+      setup[771] = c.Guard;
+    board.Board().Variables().Set(u"Setup", &kSetupGuid, 7, setup.size(), setup.data());
+    EXPECT_EQ(board.Command(2, {u"VolumeUpButton", u"plain"}, 0, 0, 0, 0).Value, c.Result);
+  }
+}
+
 TEST(PasswordGuardService, ActionModeNeverAsks) {
   ButtonBoard board;
   board.SetPasswordGuard(1);

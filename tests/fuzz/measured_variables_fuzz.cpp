@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   UINT8 state[32] = {};
   state[kTpmStateBootVariablesPcr1] = (flags & 1) ? 1 : 0;
-  TpmPlatform::TpmPlatformState = (flags & 2) ? nullptr : state;
+  TpmPlatform::gTpmPlatformState = (flags & 2) ? nullptr : state;
 
   if (!board.Records().empty())
     board.Tcg().Log().Clear();
@@ -185,6 +185,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     board.Tcg().Log().Clear();
   while (!store.All().empty())
     store.Erase(store.All().front().Name, store.All().front().Guid);
-  TpmPlatform::TpmPlatformState = nullptr;
+  TpmPlatform::gTpmPlatformState = nullptr;
   return 0;
 }

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t units = (size - 1) / 2;
   std::unique_ptr<uint8_t[]> text(new uint8_t[units * 2 + 1]);
   std::memcpy(text.get(), data + 1, units * 2);
-  ButtonSmm::PasswordService = &service;
+  ButtonSmm::gPasswordService = &service;
   ButtonSmm::WideSpan span{text.get(), units};
   const BOOLEAN accepted = ButtonSmm::CheckAdminPassword(&span);
 

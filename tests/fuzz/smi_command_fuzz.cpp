@@ -10,6 +10,7 @@
 // Input: flags byte (bit 0: SMI 0xE0, bit 1: password guard on in "Setup",
 // bit 2: an administrator password is set, bit 3: odd-address variant), fill
 // byte for the part of the page the input does not cover, then the buffer.
+#include "Platform/SmmCommandBuffer.h"
 #include "button_smm/Globals.h"
 #include "button_smm/Routines.h"
 #include "common/TestBoard.h"
@@ -20,6 +21,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -44,7 +46,7 @@ public:
     board_->PowerOn();
     board_->Find<sim::PasswordService>()->SetPresent(true);
     board_->Run([](sim::Board &b) { b.Sequence().Run(b); });
-    if (ButtonSmm::SmmCommandBufferAddress == nullptr)
+    if (ButtonSmm::gSmmCommandBufferAddress == nullptr)
       std::abort(); // start-up did not reach the command buffer
   }
 
@@ -65,7 +67,7 @@ private:
   testboard::TestBoard board_;
 };
 
-constexpr size_t kBufferSize = 4096;
+constexpr size_t kBufferSize = kCbDefaultSize;
 
 struct GuardedPage {
   uint8_t *Base = nullptr; // guard, buffer page, guard
@@ -109,18 +111,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   std::memcpy(Buffer, Data, Size < kBufferSize ? Size : kBufferSize);
   std::vector<uint8_t> Before(Buffer, Buffer + kBufferSize);
 
-  ButtonSmm::SmmCommandBufferAddress = Buffer;
+  ButtonSmm::gSmmCommandBufferAddress = Buffer;
   if ((Flags & 0x01) != 0)
     ButtonSmm::BrightnessSmiHandler(nullptr, nullptr);
   else
     ButtonSmm::CommandDispatcher(nullptr, nullptr);
-  ButtonSmm::SmmCommandBufferAddress = nullptr;
+  ButtonSmm::gSmmCommandBufferAddress = nullptr;
 
-  // Every reply sets "handled"; nothing else in the fixed part but offsets 0 to 19
+  // Every reply sets "handled"; nothing in the fixed part but the five words
   // may change.
+  constexpr size_t Reserved = offsetof(SmmCommandBufferHeader, Reserved);
   uint32_t Status;
-  std::memcpy(&Status, Buffer, 4);
-  if ((Status & 0x80) == 0 || std::memcmp(Before.data() + 20, Buffer + 20, 8) != 0)
+  std::memcpy(&Status, Buffer + kCbStatus, 4);
+  if ((Status & kCbStatusHandled) == 0 ||
+      std::memcmp(Before.data() + Reserved, Buffer + Reserved, kCbStrings - Reserved) != 0)
     __builtin_trap();
   return 0;
 }

@@ -25,6 +25,7 @@ TEST(HandoffTables, TablesAtAddressZeroOrMissing) {
     uint16_t StructuresLength;
     EFI_STATUS Status;
     std::vector<uint32_t> Pcrs;
+    bool FailFirstRecord = false; // the platform-table record's allocation fails
   };
   const Case cases[] = {
       {"platform table at 0", true, 0, false, 1, 0x30, EFI_SUCCESS, {1}},
@@ -32,6 +33,7 @@ TEST(HandoffTables, TablesAtAddressZeroOrMissing) {
       {"SMBIOS entry NULL", true, 1, true, 1, 0x30, EFI_NOT_FOUND, {0}},
       {"empty structure table at 0", false, 0, false, 0, 0, EFI_SUCCESS, {1}},
       {"structure table at 0 with a length", false, 0, false, 0, 0x30, EFI_INVALID_PARAMETER, {}},
+      {"no pool for the platform record", true, 1, false, 1, 0x30, EFI_OUT_OF_RESOURCES, {}, true},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.Name);
@@ -72,6 +74,9 @@ TEST(HandoffTables, TablesAtAddressZeroOrMissing) {
     board->Tables().AppendConfigurationEntry(gEfiSmbiosTableGuid,
                                              c.NullEntryPoint ? nullptr : &entry);
 
+    if (c.FailFirstRecord)
+      board->Faults().FailNth("AllocatePool", board->Faults().Calls("AllocatePool") + 1,
+                              EFI_OUT_OF_RESOURCES);
     EXPECT_EQ(TpmPlatform::MeasureHandoffTables(), c.Status);
 
     std::vector<uint32_t> pcrs;

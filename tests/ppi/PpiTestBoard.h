@@ -134,7 +134,7 @@ inline void SetModeAfterStartup(PpiTestBoard &board, uint8_t mode) {
 // (the decision tables run without the chip; StoryTest uses a real one).
 inline void SetOwnedAfterStartup(PpiTestBoard &board, bool owned) {
   board->Sequence().Attach("pci-enumeration", "test",
-                           [owned](sim::Board &) { TpmPlatform::TpmOwnedFlag = owned ? 1 : 0; });
+                           [owned](sim::Board &) { TpmPlatform::gTpmOwnedFlag = owned ? 1 : 0; });
 }
 
 // The driver's token texts, read from the package list stored in the image.

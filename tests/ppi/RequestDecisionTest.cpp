@@ -127,7 +127,7 @@ TEST(RequestDecision, OwnerOfTheRealTpmBringsTheScreenBack) {
     patch["console"] = {{"keys", "F1"}};
     PpiTestBoard board(patch);
     EXPECT_EQ(board->Boot().Outcome, sim::BootOutcome::Reset);
-    EXPECT_EQ(TpmPlatform::TpmOwnedFlag, owned ? 1 : 0);
+    EXPECT_EQ(TpmPlatform::gTpmOwnedFlag, owned ? 1 : 0);
     EXPECT_EQ(board.Console().ScreenBegun(), owned ? 1u : 0u);
     EXPECT_EQ(board.PpiVar(), Bytes({1, 1, 0, 0, 0}));
   }

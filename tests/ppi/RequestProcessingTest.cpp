@@ -36,6 +36,7 @@ TEST(RequestProcessing, SetupFlagOperationsAndTheirFailures) {
     const char *Fault; // nullptr: none
     bool SetupPresent;
     bool Succeeds;
+    size_t SetupSize = kSetupDataSize;
   };
   const Case cases[] = {
       {16, nullptr, true, true},
@@ -44,14 +45,21 @@ TEST(RequestProcessing, SetupFlagOperationsAndTheirFailures) {
       {20, "SetVariable:Setup=EFI_WRITE_PROTECTED", true, false},
       {16, "GetVariable:Setup=EFI_DEVICE_ERROR", true, false},
       {18, nullptr, false, false},
+      // A "Setup" that ends before the flag's byte cannot take it.
+      {16, nullptr, true, false, 834},
+      {20, nullptr, true, false, 835},
+      {18, nullptr, true, true, 606},
   };
   for (const auto &c : cases) {
-    SCOPED_TRACE("operation " + std::to_string(c.Operation) + (c.Fault ? c.Fault : ""));
+    SCOPED_TRACE("operation " + std::to_string(c.Operation) + (c.Fault ? c.Fault : "") + " size " +
+                 std::to_string(c.SetupSize));
+    Bytes initialSetup = SetupPattern();
+    initialSetup.resize(c.SetupSize);
     json patch = StatePatch(StateRecord(uint8_t(c.Operation)));
     patch["console"] = {{"keys", "F1"}};
     patch["tcg_core"] = {{"calls", {"ProcessPpiRequestHook"}}};
     if (c.SetupPresent)
-      patch["variables"] = {{"initial", {Variable("Setup", kSetupGuid, SetupPattern())}}};
+      patch["variables"] = {{"initial", {Variable("Setup", kSetupGuid, initialSetup)}}};
     if (c.Fault)
       patch["faults"] = {{"rules", {c.Fault}}};
     PpiTestBoard board(patch);
@@ -60,7 +68,7 @@ TEST(RequestProcessing, SetupFlagOperationsAndTheirFailures) {
     const uint8_t op = uint8_t(c.Operation);
     EXPECT_EQ(board.PpiVar(), c.Succeeds ? Bytes({0, op, 0, 0, 0}) : Bytes({0, op, 0xF1, 0, 0xFF}));
     if (c.SetupPresent) {
-      Bytes setup = SetupExpected(SetupPattern(), board.Setup());
+      Bytes setup = SetupExpected(initialSetup, board.Setup());
       if (c.Succeeds)
         setup[op == 16 ? 834 : op == 18 ? 605 : 835] = 1;
       EXPECT_EQ(board.Setup(), setup);

@@ -31,7 +31,7 @@ const EFI_DEVICE_PATH_PROTOCOL *AsPath(const Bytes &bytes) {
 Bytes Copy(EFI_DEVICE_PATH_PROTOCOL *path, size_t size) {
   auto *p = reinterpret_cast<const uint8_t *>(path);
   Bytes bytes(p, p + size);
-  ButtonSmm::gBootServices->FreePool(path);
+  ButtonSmm::gBS->FreePool(path);
   return bytes;
 }
 

@@ -47,12 +47,20 @@ TEST(SmmStartup, RegistersItsOwnFileOnceAndStartsInSmm) {
 TEST(SmmStartup, RuntimeServicesComeFromTheSmstWhenPublished) {
   {
     SmmBoard board;
-    EXPECT_EQ(ButtonSmm::gRuntimeServices, board.Smm().Core().SmmRuntimeServices());
+    EXPECT_EQ(ButtonSmm::gRT, board.Smm().Core().SmmRuntimeServices());
   }
   {
     SmmBoard board({{"smm_runtime_services", false}});
-    EXPECT_EQ(ButtonSmm::gRuntimeServices, board.Board().RuntimeServices());
+    EXPECT_EQ(ButtonSmm::gRT, board.Board().RuntimeServices());
   }
+}
+
+// The table the driver was handed carries the Framework signature: the
+// characters "SMST" in memory order.
+TEST(SmmStartup, SmstSignatureReadsSmst) {
+  SmmBoard board;
+  ASSERT_NE(ButtonSmm::gSmst, nullptr);
+  EXPECT_EQ(std::memcmp(&ButtonSmm::gSmst->Hdr.Signature, "SMST\0\0\0\0", 8), 0);
 }
 
 struct StartupCase {

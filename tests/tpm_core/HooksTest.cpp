@@ -41,7 +41,7 @@ TEST(Hooks, SyncTpmEnableHookReadsTheTpmAgainAndFixesOnlyByte602) {
   Bytes expect = setup;
   expect[602] = 0;
   EXPECT_EQ(board.Setup(), expect);
-  EXPECT_EQ(TpmFlagsCache.Disable, 0); // the cache keeps its start-up value
+  EXPECT_EQ(gTpmFlagsCache.Disable, 0); // the cache keeps its start-up value
 
   const auto &results = board.TcgCore().Results();
   ASSERT_EQ(results.size(), 2u);

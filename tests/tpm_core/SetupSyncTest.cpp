@@ -95,9 +95,9 @@ TEST_F(SetupSync, TableOfCases) {
     SCOPED_TRACE(c.Name);
     Bytes before = SetupBytes(c.Before);
     Start(before, 3);
-    TpmFlagsCache.Disable = c.Disable;
-    TpmFlagsCache.Deactivated = c.Deactivated;
-    TpmOwnedFlag = c.Owned;
+    gTpmFlagsCache.Disable = c.Disable;
+    gTpmFlagsCache.Deactivated = c.Deactivated;
+    gTpmOwnedFlag = c.Owned;
     EXPECT_EQ(SyncSetupWithTpm(), EFI_SUCCESS);
     Bytes expect = before;
     for (auto [offset, value] : c.After)

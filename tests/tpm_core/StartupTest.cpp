@@ -57,9 +57,9 @@ TEST(Startup, SetupFollowsTheTpmInEveryState) {
                      {"variables", {{"initial", {Variable("Setup", kSetupGuid, before)}}}}});
     sim::BootResult result = board->Boot();
     EXPECT_EQ(result.Outcome, sim::BootOutcome::Completed);
-    EXPECT_EQ(TpmFlagsCache.Disable, c.Enabled ? 0 : 1);
-    EXPECT_EQ(TpmFlagsCache.Deactivated, c.Activated ? 0 : 1);
-    EXPECT_EQ(TpmOwnedFlag, c.Owned ? 1 : 0);
+    EXPECT_EQ(gTpmFlagsCache.Disable, c.Enabled ? 0 : 1);
+    EXPECT_EQ(gTpmFlagsCache.Deactivated, c.Activated ? 0 : 1);
+    EXPECT_EQ(gTpmOwnedFlag, c.Owned ? 1 : 0);
     Bytes expect = before;
     expect[32] = expect[602] = c.Enabled ? 1 : 0;
     expect[33] = c.Activated ? 1 : 0;
@@ -84,9 +84,9 @@ TEST(Startup, WithoutTcgProtocolTheCacheStaysZeroAndSetupSyncStillRuns) {
         {{"initial",
           {Variable("Setup", kSetupGuid, SetupBytes({{32, 0}, {33, 0}, {34, 1}, {602, 0}}))}}}}});
   board->Boot();
-  const auto *cache = reinterpret_cast<const UINT8 *>(&TpmFlagsCache);
-  EXPECT_EQ(Bytes(cache, cache + sizeof TpmFlagsCache), Bytes(36, 0));
-  EXPECT_EQ(TpmOwnedFlag, 0);
+  const auto *cache = reinterpret_cast<const UINT8 *>(&gTpmFlagsCache);
+  EXPECT_EQ(Bytes(cache, cache + sizeof gTpmFlagsCache), Bytes(36, 0));
+  EXPECT_EQ(gTpmOwnedFlag, 0);
   Bytes setup = *board.Setup();
   EXPECT_EQ(setup[32], 1);
   EXPECT_EQ(setup[33], 1);
@@ -102,14 +102,14 @@ TEST(Startup, PlatformStateRecordSkipsTheInterfacesFirstByte) {
   TestBoard withState(
       {{"tpm_platform_state", {{"present", true}, {"first_byte", 0xEE}, {"record", record}}}});
   withState->Boot();
-  ASSERT_NE(TpmPlatformState, nullptr);
-  EXPECT_EQ(TpmPlatformState[0], 0x11);
-  EXPECT_EQ(TpmPlatformState[-1], 0xEE);
-  EXPECT_EQ(TpmPlatformState[18], 0x05);
+  ASSERT_NE(gTpmPlatformState, nullptr);
+  EXPECT_EQ(gTpmPlatformState[0], 0x11);
+  EXPECT_EQ(gTpmPlatformState[-1], 0xEE);
+  EXPECT_EQ(gTpmPlatformState[18], 0x05);
 
   TestBoard without({{"tpm_platform_state", {{"present", false}}}});
   without->Boot();
-  EXPECT_EQ(TpmPlatformState, nullptr);
+  EXPECT_EQ(gTpmPlatformState, nullptr);
 }
 
 TEST(Startup, PpiSuccessHobRecordsResultZeroFromEitherList) {

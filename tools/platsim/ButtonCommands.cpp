@@ -1,6 +1,7 @@
 // platsim press and platsim smi: a boot, then a button press on the EC or the
 // operating system's software SMIs through the command buffer. Each result is
 // published as a section of the boot's report; scenarios run the same actions.
+#include "Platform/SmmCommandBuffer.h"
 #include "sim/core/Errors.h"
 #include "sim/core/Text.h"
 #include "sim/devices/ChipsetComponent.h"
@@ -62,7 +63,7 @@ unsigned Number(const std::string &option, const std::string &text, unsigned max
 uint64_t HandlerPortAccesses(sim::Board &board, uint64_t since) {
   uint64_t count = 0;
   for (const sim::Access &a : board.Trace().Entries())
-    if (a.Sequence > since && a.Space == sim::AccessSpace::Port && a.Address != 0xB2)
+    if (a.Sequence > since && a.Space == sim::AccessSpace::Port && a.Address != kCbApmControlPort)
       ++count;
   return count;
 }
@@ -82,7 +83,7 @@ std::string ReplyBytes(const sim::OsCommandBuffer &os) {
 nlohmann::json PortsTouched(sim::Board &board, uint64_t since) {
   std::vector<uint64_t> ports;
   for (const sim::Access &a : board.Trace().Entries())
-    if (a.Sequence > since && a.Space == sim::AccessSpace::Port && a.Address != 0xB2 &&
+    if (a.Sequence > since && a.Space == sim::AccessSpace::Port && a.Address != kCbApmControlPort &&
         std::find(ports.begin(), ports.end(), a.Address) == ports.end())
       ports.push_back(a.Address);
   return ports;
@@ -134,12 +135,12 @@ StoryAction ParsePress(Args rest) {
             sim::OsCommandBuffer os = SmmOf(b).Os();
             auto brightness = [&] {
               // What the OS would ask: SMI 0xE0 get.
-              uint32_t saved8 = os.Read32(8), saved4 = os.Read32(4);
-              os.Write32(8, 0);
-              os.RaiseSoftwareSmi(0xE0);
-              Brightness now{ec.BacklightLevel(), os.Read32(4)};
-              os.Write32(8, saved8);
-              os.Write32(4, saved4);
+              uint32_t savedArgument = os.Read32(kCbArgument), savedValue = os.Read32(kCbValue);
+              os.Write32(kCbArgument, 0);
+              os.RaiseSoftwareSmi(kCbSmiBrightness);
+              Brightness now{ec.BacklightLevel(), os.Read32(kCbValue)};
+              os.Write32(kCbArgument, savedArgument);
+              os.Write32(kCbValue, savedValue);
               return now;
             };
 
@@ -258,14 +259,14 @@ StoryAction ParseRaw(std::map<std::string, std::string> &flags,
             os.Clear();
             std::copy(bytes.begin(), bytes.end(), os.Bytes().begin());
             if (arg)
-              os.Write32(4, *arg);
+              os.Write32(kCbValue, *arg);
             uint64_t since = b.Trace().Total();
             os.RaiseSoftwareSmi(uint8_t(smi));
             out = {{"smi", smi},
                    {"raw", true},
                    {"sent", bytes.size()},
-                   {"status", os.Read32(0)},
-                   {"value", os.Read32(4)},
+                   {"status", os.Read32(kCbStatus)},
+                   {"value", os.Read32(kCbValue)},
                    {"port_accesses", HandlerPortAccesses(b, since)},
                    {"ports_touched", PortsTouched(b, since)},
                    {"reply", ReplyBytes(os)}};
@@ -320,21 +321,21 @@ StoryAction ParseSmi(Args rest) {
     else if (!(operands.empty() || (operands.size() == 1 && operands[0] == "get")))
       throw UsageError("brightness [get | set PERCENT]");
     run = [set](sim::OsCommandBuffer &os, nlohmann::json &out) {
-      os.Write32(4, set.value_or(0));
-      os.Write32(8, set ? 1 : 0);
-      os.RaiseSoftwareSmi(0xE0);
-      out = {{"smi", 0xE0},
+      os.Write32(kCbValue, set.value_or(0));
+      os.Write32(kCbArgument, set ? 1 : 0);
+      os.RaiseSoftwareSmi(kCbSmiBrightness);
+      out = {{"smi", kCbSmiBrightness},
              {"set", set ? nlohmann::json(*set) : nlohmann::json()},
-             {"percent", os.Read32(4)},
-             {"status", os.Read32(0)}};
+             {"percent", os.Read32(kCbValue)},
+             {"status", os.Read32(kCbStatus)}};
     };
   } else {
     Request request;
     if (what == "button-info") {
-      request.Command = 0;
+      request.Command = kCbCommandGetButtonInfo;
       request.Strings = {buttonOperand()};
     } else if (what == "set-button") {
-      request.Command = 1;
+      request.Command = kCbCommandSetButton;
       auto keys = take("--keys");
       if (!keys)
         throw UsageError("set-button needs --keys HEX");
@@ -343,14 +344,14 @@ StoryAction ParseSmi(Args rest) {
       request.Settings = Number("--rate", take("--rate").value_or("1"), 255);
       request.Strings = {buttonOperand(), sim::ToUtf16(*keys), PasswordText(take("--password"))};
     } else if (what == "enable-button") {
-      request.Command = 2;
+      request.Command = kCbCommandEnableButton;
       request.Strings = {buttonOperand(true), PasswordText(take("--password"))};
       request.Argument = switchOperand();
     } else if (what == "restore-button") {
-      request.Command = 3;
+      request.Command = kCbCommandRestoreButton;
       request.Strings = {buttonOperand(), PasswordText(take("--password"))};
     } else if (what == "action-mode") {
-      request.Command = 4;
+      request.Command = kCbCommandSetActionMode;
       request.Strings = {buttonOperand(true)};
       request.Argument = switchOperand();
     } else {
@@ -358,19 +359,19 @@ StoryAction ParseSmi(Args rest) {
     }
     run = [request](sim::OsCommandBuffer &os, nlohmann::json &out) {
       Raise(os, request);
-      uint32_t value = os.Read32(4);
-      out = {{"smi", 0xE3},
+      uint32_t value = os.Read32(kCbValue);
+      out = {{"smi", kCbSmiCommand},
              {"command", request.Command},
              {"name", sim::ToUtf8(request.Strings[0])},
-             {"status", os.Read32(0)}};
-      if (request.Command == 0) {
+             {"status", os.Read32(kCbStatus)}};
+      if (request.Command == kCbCommandGetButtonInfo) {
         auto strings = os.ReadStrings(2);
         strings.resize(2);
         out["default_key_codes"] = sim::ToUtf8(strings[0]);
         out["key_codes"] = sim::ToUtf8(strings[1]);
         out["action_mode"] = value;
-        out["settings"] = os.Read32(12);
-        out["default_settings"] = os.Read32(16);
+        out["settings"] = os.Read32(kCbSettings);
+        out["default_settings"] = os.Read32(kCbDefaultSettings);
       } else {
         out["result"] = value;
       }

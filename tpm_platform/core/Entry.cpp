@@ -19,15 +19,6 @@ namespace {
 constexpr UINT8 kDsdtFlagOn = 1;
 constexpr CHAR8 kDsdtFlagName[] = "QESD";
 
-VOID RecordServiceTables(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
-  if (gST != nullptr)
-    return;
-  gImageHandle = ImageHandle;
-  gST = SystemTable;
-  gBS = SystemTable->BootServices;
-  gRT = SystemTable->RuntimeServices;
-}
-
 VOID RecordEarlierPpiSuccess() {
   if (FindGuidHobData(gST->NumberOfTableEntries, gST->ConfigurationTable, &gPpiSuccessHobGuid) !=
       nullptr)
@@ -52,18 +43,18 @@ VOID FindTpmPlatformState() {
   VOID *state = nullptr;
   if (!EFI_ERROR(gBS->LocateProtocol(&gTpmPlatformStateProtocolGuid, nullptr, &state)) &&
       state != nullptr)
-    TpmPlatformState = static_cast<const UINT8 *>(state) + kTpmPlatformStateSkip;
+    gTpmPlatformState = static_cast<const UINT8 *>(state) + kTpmPlatformStateSkip;
 }
 
 VOID ReadTpmState() {
-  FillBytes(&TpmFlagsCache, sizeof(TpmFlagsCache), 0);
+  FillBytes(&gTpmFlagsCache, sizeof(gTpmFlagsCache), 0);
   EFI_TCG_PROTOCOL *tcg = nullptr;
   if (EFI_ERROR(
           gBS->LocateProtocol(&gEfiTcgProtocolGuid, nullptr, reinterpret_cast<VOID **>(&tcg))) ||
       tcg == nullptr)
     return;
-  TpmOwnedFlag = TpmReadOwned(tcg);
-  TpmReadPermanentFlags(tcg, &TpmFlagsCache);
+  gTpmOwnedFlag = TpmReadOwned(tcg);
+  TpmReadPermanentFlags(tcg, &gTpmFlagsCache);
 }
 
 } // namespace
@@ -73,7 +64,7 @@ VOID ReadTpmState() {
 extern "C" EFI_STATUS EFIAPI TpmPlatformDxeEntry(EFI_HANDLE ImageHandle,
                                                  EFI_SYSTEM_TABLE *SystemTable) {
   using namespace TpmPlatform;
-  RecordServiceTables(ImageHandle, SystemTable);
+  RecordServiceTables(&gCore.Services, ImageHandle, SystemTable);
   ClearPpiRequest();
   (void)SyncTcgStateVariable();
   WritePpiCmosFlag(0);

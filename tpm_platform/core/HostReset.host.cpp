@@ -5,15 +5,7 @@
 namespace TpmPlatform {
 
 void ResetCoreState() {
-  gImageHandle = nullptr;
-  gST = nullptr;
-  gBS = nullptr;
-  gRT = nullptr;
-  TpmPlatformState = nullptr;
-  TpmFlagsCache = {};
-  TpmOwnedFlag = 0;
-  gStringPackageHandle = nullptr;
-  gStringPackage = nullptr;
+  gCore = kCoreInitialState;
 }
 
 void ResetDriverState() {

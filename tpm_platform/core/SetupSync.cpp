@@ -33,19 +33,19 @@ EFI_STATUS SyncSetupWithTpm() {
     changed = true;
   }
   // Setup holds the inverse of the flags: a byte equal to the flag is wrong.
-  const UINT8 disable = TpmFlagsCache.Disable;
+  const UINT8 disable = gTpmFlagsCache.Disable;
   if (b[kSetupTpmEnableSetting] == disable || b[kSetupTpmEnabled] == disable) {
     b[kSetupTpmEnableSetting] = Inverse(disable);
     b[kSetupTpmEnabled] = Inverse(disable);
     changed = true;
   }
-  const UINT8 deactivated = TpmFlagsCache.Deactivated;
+  const UINT8 deactivated = gTpmFlagsCache.Deactivated;
   if (b[kSetupTpmActivated] == deactivated) {
     b[kSetupTpmActivated] = Inverse(deactivated);
     changed = true;
   }
-  if (b[kSetupTpmOwned] != TpmOwnedFlag) {
-    b[kSetupTpmOwned] = TpmOwnedFlag;
+  if (b[kSetupTpmOwned] != gTpmOwnedFlag) {
+    b[kSetupTpmOwned] = gTpmOwnedFlag;
     changed = true;
   }
   if (changed)

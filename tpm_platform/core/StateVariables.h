@@ -3,11 +3,12 @@
 // register 0x6F. Layouts: Platform/TpmPlatformVariables.h, Platform/SetupData.h.
 #pragma once
 #include "Platform/SetupData.h"
+#include "Platform/TpmPlatformVariables.h"
 
 namespace TpmPlatform {
 
-EFI_STATUS ReadPpiRequestVariable(UINT8 *Buffer5);
-EFI_STATUS WritePpiRequestVariable(const UINT8 *Buffer5);
+EFI_STATUS ReadPpiRequestVariable(PpiRequestVariable *Request);
+EFI_STATUS WritePpiRequestVariable(const PpiRequestVariable *Request);
 // Byte 0 of "ZELTCGPPIVAR" becomes 0; creates the variable when absent.
 VOID ClearPpiRequest();
 // Writes {Operation, Operation, 0, 0, 0} without reading first.
@@ -19,8 +20,8 @@ VOID RecordPpiResult(UINT16 ResultCode);
 // request's own bytes (result 0) never stand for a refused or failed one.
 VOID RecordPpiRequestResult(UINT8 Operation, UINT16 ResultCode);
 
-EFI_STATUS ReadTcgStateVariable(UINT8 *Buffer6);
-EFI_STATUS WriteTcgStateVariable(const UINT8 *Buffer6);
+EFI_STATUS ReadTcgStateVariable(TcgStateVariable *Tcg);
+EFI_STATUS WriteTcgStateVariable(const TcgStateVariable *Tcg);
 VOID RebuildTcgStateVariable();
 EFI_STATUS SyncTcgStateVariable();
 EFI_STATUS MarkPpiExecuted();

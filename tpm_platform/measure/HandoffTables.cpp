@@ -15,8 +15,11 @@ namespace {
 // hashed: its length field would send the hash far past the table.
 constexpr UINT32 kMaxPlatformTableLength = 0x10000;
 
+// Returns EFI_OUT_OF_RESOURCES when the record cannot be allocated; otherwise
+// *Logged is the protocol's status.
 EFI_STATUS LogHandoffTable(EFI_TCG_PROTOCOL *Tcg, UINT32 Pcr, const EFI_GUID *Guid,
-                           UINT64 TableAddress, EFI_PHYSICAL_ADDRESS HashData, UINT64 HashLength) {
+                           UINT64 TableAddress, EFI_PHYSICAL_ADDRESS HashData, UINT64 HashLength,
+                           EFI_STATUS *Logged) {
   UINT8 *Record = nullptr;
   constexpr UINTN RecordSize = kTcgPcrEventHeaderSize + sizeof(EFI_HANDOFF_TABLE_POINTERS_ONE);
   if (EFI_ERROR(
@@ -38,10 +41,10 @@ EFI_STATUS LogHandoffTable(EFI_TCG_PROTOCOL *Tcg, UINT32 Pcr, const EFI_GUID *Gu
 
   UINT32 EventNumber = 0;
   EFI_PHYSICAL_ADDRESS LastEntry = 0;
-  EFI_STATUS Status = Tcg->HashLogExtendEvent(Tcg, HashData, HashLength, TPM_ALG_SHA, Event,
-                                              &EventNumber, &LastEntry);
+  *Logged = Tcg->HashLogExtendEvent(Tcg, HashData, HashLength, TPM_ALG_SHA, Event, &EventNumber,
+                                    &LastEntry);
   gBS->FreePool(Record);
-  return Status;
+  return EFI_SUCCESS;
 }
 
 } // namespace
@@ -78,9 +81,13 @@ EFI_STATUS EFIAPI MeasureHandoffTables() {
                 static_cast<const UINT8 *>(PhysicalToPointer(TableAddress)) +
                     kPlatformTableLengthOffset,
                 sizeof(Length));
-      if (Length <= kMaxPlatformTableLength)
-        LogHandoffTable(Tcg, kPcrPlatformTable, &gPlatformTableGuid, TableAddress, TableAddress,
-                        Length);
+      // A record the protocol refused does not keep the SMBIOS one from
+      // being logged; a record that could not be allocated ends the step.
+      EFI_STATUS Logged;
+      if (Length <= kMaxPlatformTableLength &&
+          EFI_ERROR(LogHandoffTable(Tcg, kPcrPlatformTable, &gPlatformTableGuid, TableAddress,
+                                    TableAddress, Length, &Logged)))
+        return EFI_OUT_OF_RESOURCES;
     }
   }
 
@@ -90,8 +97,10 @@ EFI_STATUS EFIAPI MeasureHandoffTables() {
 
   SMBIOS_TABLE_ENTRY_POINT Smbios;
   CopyBytes(&Smbios, EntryPoint, sizeof(Smbios));
-  return LogHandoffTable(Tcg, kPcrSmbios, &gEfiSmbiosTableGuid, PointerToPhysical(EntryPoint),
-                         Smbios.TableAddress, Smbios.TableLength);
+  EFI_STATUS Logged = EFI_SUCCESS;
+  Status = LogHandoffTable(Tcg, kPcrSmbios, &gEfiSmbiosTableGuid, PointerToPhysical(EntryPoint),
+                           Smbios.TableAddress, Smbios.TableLength, &Logged);
+  return EFI_ERROR(Status) ? Status : Logged;
 }
 
 } // namespace TpmPlatform

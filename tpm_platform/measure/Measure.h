@@ -60,13 +60,19 @@ enum MeasurementStepSlot : UINTN {
 };
 extern const MEASUREMENT_STEP MeasurementStepTable[kMeasurementStepCount];
 
-// Completed runs of ReadyToBootCallback.
-extern constinit UINT64 ReadyToBootCount;
-extern constinit EFI_EVENT gReadyToBootEvent;
+struct MeasureState {
+  UINT64 ReadyToBootCount; // completed runs of ReadyToBootCallback
+  EFI_EVENT ReadyToBootEvent;
+  // Registration key of the PCI I/O notification, the search key of
+  // OptionRomNotify (its context points here).
+  VOID *OptionRomRegistration;
+};
+inline constexpr MeasureState kMeasureInitialState = {0, nullptr, nullptr};
+extern constinit MeasureState gMeasure;
 
-// Registration key of the PCI I/O notification, the search key of
-// OptionRomNotify (its context points here).
-extern constinit VOID *OptionRomRegistration;
+inline constexpr UINT64 &gReadyToBootCount = gMeasure.ReadyToBootCount;
+inline constexpr EFI_EVENT &gReadyToBootEvent = gMeasure.ReadyToBootEvent;
+inline constexpr VOID *&gOptionRomRegistration = gMeasure.OptionRomRegistration;
 
 constexpr UINT32 kPcrMicrocode = 1;
 constexpr UINT32 kPcrOptionRom = 2;

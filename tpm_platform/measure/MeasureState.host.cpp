@@ -5,9 +5,7 @@
 namespace TpmPlatform {
 
 void ResetMeasureState() {
-  ReadyToBootCount = 0;
-  gReadyToBootEvent = nullptr;
-  OptionRomRegistration = nullptr;
+  gMeasure = kMeasureInitialState;
 }
 
 } // namespace TpmPlatform

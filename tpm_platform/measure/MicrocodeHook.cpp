@@ -67,7 +67,7 @@ EFI_STATUS EFIAPI MicrocodeHook() {
                                           reinterpret_cast<VOID **>(&Override));
   if (!EFI_ERROR(Status))
     return Override->Measure();
-  if (TpmFlagsCache.Deactivated != 0)
+  if (gTpmFlagsCache.Deactivated != 0)
     return Status;
 
   UINTN Count = 0;

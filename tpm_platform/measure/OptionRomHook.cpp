@@ -9,8 +9,6 @@
 
 namespace TpmPlatform {
 
-constinit VOID *OptionRomRegistration = nullptr;
-
 namespace {
 constexpr UINT8 kRomSignature0 = 0x55;
 constexpr UINT8 kRomSignature1 = 0xAA;
@@ -79,15 +77,15 @@ EFI_STATUS EFIAPI OptionRomHook() {
                                           reinterpret_cast<VOID **>(&Override));
   if (!EFI_ERROR(Status))
     return Override->Measure();
-  if (TpmFlagsCache.Deactivated != 0)
+  if (gTpmFlagsCache.Deactivated != 0)
     return Status;
 
   // Devices whose PCI I/O is already installed are not measured: the event is
   // only signalled by later installations.
   EFI_EVENT Event = nullptr;
-  gBS->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OptionRomNotify, &OptionRomRegistration,
+  gBS->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OptionRomNotify, &gOptionRomRegistration,
                    &Event);
-  gBS->RegisterProtocolNotify(&gEfiPciIoProtocolGuid, Event, &OptionRomRegistration);
+  gBS->RegisterProtocolNotify(&gEfiPciIoProtocolGuid, Event, &gOptionRomRegistration);
   return EFI_SUCCESS;
 }
 

@@ -8,8 +8,7 @@
 
 namespace TpmPlatform {
 
-constinit UINT64 ReadyToBootCount = 0;
-constinit EFI_EVENT gReadyToBootEvent = nullptr;
+constinit MeasureState gMeasure = kMeasureInitialState;
 
 constexpr MEASUREMENT_STEP MeasurementStepTable[kMeasurementStepCount] = {
     OptionRomHook,        MeasureHandoffTables,       MicrocodeHook,
@@ -48,7 +47,7 @@ VOID EFIAPI ReadyToBootCallback(EFI_EVENT Event, VOID *Context) {
   if (EFI_ERROR(gBS->LocateProtocol(&gTpmDeviceProtocolGuid, nullptr, &TpmDevice)))
     return;
 
-  if (ReadyToBootCount == 0) {
+  if (gReadyToBootCount == 0) {
     MeasurementStepTable[kStepWakeEvent]();
     MeasurementStepTable[kStepHandoffTables]();
     // Without this record the run does not count: the next signal starts over.
@@ -69,7 +68,7 @@ VOID EFIAPI ReadyToBootCallback(EFI_EVENT Event, VOID *Context) {
   } else if (EFI_ERROR(MeasureAction(kReturningFromBootOption, kPcrBootAction))) {
     return;
   }
-  ++ReadyToBootCount;
+  ++gReadyToBootCount;
 }
 
 EFI_STATUS EFIAPI ReadyToBootHook() {
@@ -78,7 +77,7 @@ EFI_STATUS EFIAPI ReadyToBootHook() {
                                           reinterpret_cast<VOID **>(&Override));
   if (!EFI_ERROR(Status))
     return Override->Measure();
-  if (TpmFlagsCache.Deactivated != 0)
+  if (gTpmFlagsCache.Deactivated != 0)
     return Status;
   Status =
       CreateReadyToBootEvent(kReadyToBootTpl, ReadyToBootCallback, nullptr, &gReadyToBootEvent);

@@ -38,69 +38,21 @@ BOOLEAN WantsLeadingBlankLine() {
   return Status == EFI_SUCCESS && Size == kQrbSetupSize && QrbSetup[kQrbSetupBlankLineOffset] == 0;
 }
 
-UINT16 NoteToken(UINT8 Operation) {
-  switch (Operation) {
-  case 6:
-  case 10:
-    return kTokenNoteEnabled;
-  case 7:
-  case 11:
-    return kTokenNoteDisabled;
-  case 14:
-  case 22:
-    return kTokenNoteCleared;
-  default:
-    return 0;
-  }
-}
-
-UINT16 WarningToken(UINT8 Operation) {
-  switch (Operation) {
-  case 14:
-  case 22:
-    return kTokenWarningClearEnable;
-  case 5:
-  case 21:
-    return kTokenWarningClear;
-  case 2:
-  case 4:
-  case 7:
-  case 11:
-    return kTokenWarningDisable;
-  default:
-    return 0;
-  }
-}
-
-BOOLEAN IsFlagOperation(UINT8 Operation) {
-  return Operation >= kPpiSetNoPpiProvisionFalse && Operation <= kPpiSetNoPpiMaintenanceTrue;
-}
-
-VOID AppendConfirmationClosing(UINT8 Operation, UINT16 ActionMask, UINTN Count, CHAR16 *Line) {
-  switch (Operation) {
-  case kPpiSetNoPpiProvisionTrue:
-    AppendToken(Line, kTokenConfirmNoPpiProvision);
-    return;
-  case kPpiSetNoPpiClearTrue:
-    AppendToken(Line, kTokenConfirmNoPpiClear);
-    return;
-  case kPpiSetNoPpiMaintenanceTrue:
-    // The stored closing text of this operation, in line with 16 and 18.
-    AppendToken(Line, kTokenConfirmNoPpiMaintenance);
-    return;
-  default:
-    if (IsFlagOperation(Operation))
-      return;
-    AppendActionList(ActionMask, Count, Line);
-    AppendToken(Line, kTokenSentenceClosing);
+VOID AppendConfirmationClosing(const PpiOperationInfo &Info, UINTN Count, CHAR16 *Line) {
+  if (Info.FlagConfirmation != 0) {
+    AppendToken(Line, Info.FlagConfirmation);
     return;
   }
+  if (Info.FlagOperation)
+    return;
+  AppendActionList(Info.ActionMask, Count, Line);
+  AppendToken(Line, kTokenSentenceClosing);
 }
 } // namespace
 
 VOID ShowPpiConfirmation(UINT8 Operation) {
-  const UINT16 ActionMask = GetPpiActionMask(Operation);
-  const UINT8 Current = gPpi.CurrentOperation;
+  const PpiOperationInfo &Info = PpiOperation(Operation);
+  const UINT16 ActionMask = Info.ActionMask;
 
   VOID *Pool = nullptr;
   EFI_STATUS Status =
@@ -136,8 +88,11 @@ VOID ShowPpiConfirmation(UINT8 Operation) {
 
   // Request sentence.
   FillBytes(Line, kScreenLineChars * sizeof(CHAR16), 0);
-  if (IsFlagOperation(Operation)) {
-    AppendFlagRequestText(Operation, Line);
+  if (Info.FlagOperation) {
+    if (Info.FlagRequest != 0) {
+      AppendToken(Line, kTokenRequestOpening);
+      AppendToken(Line, Info.FlagRequest);
+    }
   } else {
     AppendToken(Line, kTokenRequestOpening);
     AppendActionList(ActionMask, Count, Line);
@@ -145,24 +100,23 @@ VOID ShowPpiConfirmation(UINT8 Operation) {
   }
   PrintWrapped(Screen, Line);
 
-  if (UINT16 Note = NoteToken(Current))
-    PrintToken(Screen, Note);
+  if (Info.Note != 0)
+    PrintToken(Screen, Info.Note);
   PrintToken(Screen, kTokenSeparator);
-  if (UINT16 Warning = WarningToken(Current))
-    PrintToken(Screen, Warning);
+  if (Info.Warning != 0)
+    PrintToken(Screen, Info.Warning);
   PrintToken(Screen, kTokenSeparator);
 
   FillBytes(Line, kScreenLineChars * sizeof(CHAR16), 0);
   Screen->PrintLine(Line);
 
   // Confirmation sentence.
-  AppendToken(Line,
-              IsClearClassOperation(Current) ? kTokenConfirmClearOpening : kTokenConfirmOpening);
-  AppendConfirmationClosing(Operation, ActionMask, Count, Line);
+  AppendToken(Line, Info.ClearClass ? kTokenConfirmClearOpening : kTokenConfirmOpening);
+  AppendConfirmationClosing(Info, Count, Line);
   PrintWrapped(Screen, Line);
 
   if (gPpi.ConfirmationMode == kPpiConfirmWithRefusal)
-    PrintToken(Screen, IsClearClassOperation(Current) ? kTokenKeysClear : kTokenKeys);
+    PrintToken(Screen, Info.ClearClass ? kTokenKeysClear : kTokenKeys);
 
   FillBytes(Line, kScreenLineChars * sizeof(CHAR16), 0);
   Screen->PrintLine(Line);

@@ -16,7 +16,7 @@ BOOLEAN WaitForPpiConfirmation() {
   if (ConIn == nullptr)
     return FALSE;
 
-  const BOOLEAN ClearClass = IsClearClassOperation(gPpi.CurrentOperation);
+  const BOOLEAN ClearClass = PpiOperation(gPpi.CurrentOperation).ClearClass;
   for (;;) {
     EFI_INPUT_KEY Key = {};
     if (ConIn->ReadKeyStroke(ConIn, &Key) != EFI_SUCCESS)

@@ -15,43 +15,26 @@ BOOLEAN IsPpiRequestPending() {
   return TpmPlatformStateByte(kTpmStatePpiForcePending) == 1;
 }
 
-BOOLEAN IsProvisioningOperation(UINT8 Operation) {
-  switch (Operation) {
-  case 1:
-  case 2:
-  case 3:
-  case 4:
-  case 6:
-  case 7:
-  case 8:
-  case 9:
-  case 10:
-  case 11:
-  case 13:
-    return TRUE;
-  default:
-    return FALSE;
-  }
-}
-
 BOOLEAN CanSkipConfirmation(UINT8 Operation) {
-  const BOOLEAN NotOwned = TpmOwnedFlag == 0;
+  const BOOLEAN NotOwned = gTpmOwnedFlag == 0;
   const BOOLEAN NoPpiProvision = TpmPlatformStateByte(kTpmStateNoPpiProvision) != 0;
   const BOOLEAN NoPpiClear = TpmPlatformStateByte(kTpmStateNoPpiClear) != 0;
 
   if (TpmPlatformStateByte(kTpmStatePpiForcePending) == 1 &&
       TpmPlatformStateByte(kTpmStatePpiNoConfirmForced) != 0)
     return TRUE;
-  if (IsProvisioningOperation(Operation) && NoPpiProvision && NotOwned)
-    return TRUE;
-  if ((Operation == kPpiClear || Operation == kPpiEnableActivateClear) && NoPpiClear)
-    return TRUE;
-  if (Operation == kPpiDeferredPresence && TpmPlatformStateByte(kTpmStateNoPpiMaintenance) != 0)
-    return TRUE;
-  if ((Operation == kPpiClearEnableActivate ||
-       Operation == kPpiEnableActivateClearEnableActivate) &&
-      NoPpiClear && NoPpiProvision && NotOwned)
-    return TRUE;
+  switch (PpiOperation(Operation).Waiver) {
+  case PpiWaiver::NoPpiProvision:
+    return NoPpiProvision && NotOwned;
+  case PpiWaiver::NoPpiClear:
+    return NoPpiClear;
+  case PpiWaiver::NoPpiMaintenance:
+    return TpmPlatformStateByte(kTpmStateNoPpiMaintenance) != 0;
+  case PpiWaiver::NoPpiClearAndProvision:
+    return NoPpiClear && NoPpiProvision && NotOwned;
+  case PpiWaiver::None:
+    break;
+  }
   return FALSE;
 }
 

@@ -10,11 +10,11 @@
 namespace TpmPlatform {
 
 EFI_STATUS EFIAPI ProcessPpiRequestHook() {
-  if (TpmPlatformState == nullptr || TpmPlatformState[kTpmStatePpiEnabled] == 0 ||
-      TpmPlatformState[kTpmStatePpiEnabled2] == 0 || !IsPpiRequestPending())
+  if (gTpmPlatformState == nullptr || gTpmPlatformState[kTpmStatePpiEnabled] == 0 ||
+      gTpmPlatformState[kTpmStatePpiEnabled2] == 0 || !IsPpiRequestPending())
     return EFI_SUCCESS;
 
-  gPpi.CurrentOperation = TpmPlatformState[kTpmStatePpiOperation];
+  gPpi.CurrentOperation = gTpmPlatformState[kTpmStatePpiOperation];
   EFI_STATUS Status = gBS->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, PpiRequestNotify, nullptr,
                                        &gPpi.ConsoleEvent);
   if (EFI_ERROR(Status))
@@ -25,8 +25,8 @@ EFI_STATUS EFIAPI ProcessPpiRequestHook() {
 }
 
 EFI_STATUS EFIAPI ZeroPpiVariableHook() {
-  const UINT8 Zeros[sizeof(PpiRequestVariable)] = {};
-  return WritePpiRequestVariable(Zeros);
+  const PpiRequestVariable Zeros = {};
+  return WritePpiRequestVariable(&Zeros);
 }
 
 VOID EFIAPI PpiRequestNotify(EFI_EVENT, VOID *) {
@@ -37,9 +37,9 @@ VOID EFIAPI PpiRequestNotify(EFI_EVENT, VOID *) {
     return;
   gPpi.Processed = TRUE;
 
-  UINT8 TcgState[sizeof(TcgStateVariable)] = {};
-  if (!EFI_ERROR(ReadTcgStateVariable(TcgState)))
-    gPpi.ConfirmationMode = TcgState[__builtin_offsetof(TcgStateVariable, ConfirmationMode)];
+  TcgStateVariable TcgState = {};
+  if (!EFI_ERROR(ReadTcgStateVariable(&TcgState)))
+    gPpi.ConfirmationMode = TcgState.ConfirmationMode;
 
   const UINT8 Operation = gPpi.CurrentOperation;
   const BOOLEAN Skip = TpmPlatformStateByte(kTpmStateSkipConfirmation) != 0 ||
@@ -56,8 +56,7 @@ VOID EFIAPI PpiRequestNotify(EFI_EVENT, VOID *) {
     }
   }
 
-  if (Operation == kPpiSetNoPpiProvisionTrue || Operation == kPpiSetNoPpiClearTrue ||
-      Operation == kPpiSetNoPpiMaintenanceTrue) {
+  if (PpiOperation(Operation).SetupFlag != 0) {
     SetPpiSetupFlag(Operation);
     return;
   }

@@ -72,25 +72,6 @@ VOID AppendActionList(UINT16 ActionMask, UINTN ItemCount, CHAR16 *Line) {
   }
 }
 
-VOID AppendFlagRequestText(UINT8 Operation, CHAR16 *Line) {
-  UINT16 Text;
-  switch (Operation) {
-  case kPpiSetNoPpiProvisionTrue:
-    Text = kTokenRequestNoPpiProvision;
-    break;
-  case kPpiSetNoPpiClearTrue:
-    Text = kTokenRequestNoPpiClear;
-    break;
-  case kPpiSetNoPpiMaintenanceTrue:
-    Text = kTokenRequestNoPpiMaintenance;
-    break;
-  default:
-    return;
-  }
-  AppendToken(Line, kTokenRequestOpening);
-  AppendToken(Line, Text);
-}
-
 VOID PrintWrapped(TextScreenProtocol *Screen, CHAR16 *Line) {
   const UINTN Length = WideLength(Line);
   if (Length < kScreenColumns) {

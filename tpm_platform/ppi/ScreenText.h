@@ -15,7 +15,6 @@ VOID AppendLine(CHAR16 *Line, const CHAR16 *Text);
 VOID AppendToken(CHAR16 *Line, UINT16 Token);
 
 VOID AppendActionList(UINT16 ActionMask, UINTN ItemCount, CHAR16 *Line);
-VOID AppendFlagRequestText(UINT8 Operation, CHAR16 *Line);
 VOID PrintWrapped(TextScreenProtocol *Screen, CHAR16 *Line);
 
 } // namespace TpmPlatform

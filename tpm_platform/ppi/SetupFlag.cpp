@@ -8,28 +8,15 @@
 
 namespace TpmPlatform {
 
-namespace {
-UINTN SetupFlagOffset(UINT8 Operation) {
-  switch (Operation) {
-  case kPpiSetNoPpiProvisionTrue:
-    return kSetupNoPpiProvision;
-  case kPpiSetNoPpiClearTrue:
-    return kSetupNoPpiClear;
-  case kPpiSetNoPpiMaintenanceTrue:
-    return kSetupNoPpiMaintenance;
-  default:
-    return 0;
-  }
-}
-} // namespace
-
 VOID SetPpiSetupFlag(UINT8 Operation) {
   SetupData Setup;
   UINTN Size = sizeof(Setup);
   EFI_STATUS Status =
       gRT->GetVariable(kSetupVariableName, &gSetupVariableGuid, nullptr, &Size, &Setup);
-  const UINTN Offset = SetupFlagOffset(Operation);
-  if (EFI_ERROR(Status) || Offset == 0) {
+  const UINTN Offset = PpiOperation(Operation).SetupFlag;
+  // A "Setup" too short for the flag cannot take it: writing back the short
+  // variable would report a flag that was never stored.
+  if (EFI_ERROR(Status) || Offset == 0 || Size <= Offset) {
     RecordPpiRequestResult(Operation, kPpiResultFailed);
     return;
   }
