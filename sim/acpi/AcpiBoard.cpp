@@ -6,6 +6,7 @@
 #include "sim/board/Board.h"
 #include "sim/core/Errors.h"
 #include "sim/core/HandleDatabase.h"
+#include "sim/core/InputFile.h"
 #include "sim/core/SystemTables.h"
 #include "sim/memory/MemoryMap.h"
 
@@ -36,11 +37,17 @@ std::string Hex(std::uint64_t value, int width = 0) {
   return s.str();
 }
 
+// A DSDT of a laptop is a few KiB to some tens of KiB.
+constexpr uintmax_t kMaxDsdtFile = 64 * 1024;
+
 AcpiBytes ReadAml(const std::filesystem::path &path, ConfigSection &section) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    section.Fail("dsdt", "cannot read " + path.string());
-  AcpiBytes bytes{std::istreambuf_iterator<char>(in), {}};
+  AcpiBytes bytes;
+  try {
+    auto data = ReadInputFile(path, kMaxDsdtFile);
+    bytes.assign(data.begin(), data.end());
+  } catch (const InputError &e) {
+    section.Fail("dsdt", e.what());
+  }
   if (bytes.size() < sizeof(EFI_ACPI_DESCRIPTION_HEADER) || AcpiSignatureOf(bytes) != "DSDT")
     section.Fail("dsdt", path.string() + " is no DSDT");
   return bytes;
