@@ -50,11 +50,7 @@ sim::SmmComponent &SmmOf(sim::Board &board) {
 }
 
 unsigned Number(const std::string &option, const std::string &text, unsigned max) {
-  char *end = nullptr;
-  unsigned long n = std::strtoul(text.c_str(), &end, 0);
-  if (text.empty() || *end != '\0' || n > max)
-    throw UsageError(option + " takes a number from 0 to " + std::to_string(max));
-  return unsigned(n);
+  return unsigned(ParseNumber(option, text, 0, max));
 }
 
 std::string Hex(uint64_t value, int digits) {
@@ -130,22 +126,18 @@ struct Brightness {
   uint32_t Percent;
 };
 
+constexpr OptionSpec kPressOptions[] = {{"--hold", "N"}, {"--legacy", ""}};
+
 int Press(Args args) {
   BoardOptions options;
-  auto rest = ParseBoardOptions(args, options);
+  ParsedArgs parsed = ParseBoardOptions(args, kPressOptions, options);
+  unsigned hold = unsigned(parsed.Number("--hold", 0, 0, 100));
+  bool legacy = parsed.Has("--legacy");
+  if (parsed.Positionals().size() > 1)
+    throw UsageError("unexpected argument \"" + parsed.Positionals()[1] + "\"");
   std::optional<std::string> name;
-  unsigned hold = 0;
-  bool legacy = false;
-  for (size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == "--hold" && i + 1 < rest.size())
-      hold = Number("--hold", rest[++i], 100);
-    else if (rest[i] == "--legacy")
-      legacy = true;
-    else if (!name && rest[i].rfind("--", 0) != 0)
-      name = rest[i];
-    else
-      throw UsageError("unknown argument \"" + rest[i] + "\"");
-  }
+  if (!parsed.Positionals().empty())
+    name = parsed.Positionals()[0];
   if (!name)
     throw UsageError("which button?");
   const ButtonName &button = FindButtonName(*name);
@@ -250,24 +242,23 @@ std::u16string PasswordText(const std::optional<std::string> &password) {
   return password ? u"<utf-16/>" + sim::ToUtf16(*password) : u"";
 }
 
+constexpr OptionSpec kSmiOptions[] = {
+    {"--keys", "HEX"}, {"--repeat", "on|off"}, {"--delay", "N"},
+    {"--rate", "N"},   {"--password", "TEXT"},
+};
+
 int Smi(Args args) {
   BoardOptions options;
-  auto rest = ParseBoardOptions(args, options);
+  ParsedArgs parsed = ParseBoardOptions(args, kSmiOptions, options);
+  const auto &rest = parsed.Positionals();
   if (rest.empty())
     throw UsageError("which request?");
   const std::string what = rest[0];
-  std::vector<std::string> operands;
+  std::vector<std::string> operands(rest.begin() + 1, rest.end());
   std::map<std::string, std::string> flags;
-  for (size_t i = 1; i < rest.size(); ++i) {
-    if (rest[i].rfind("--", 0) == 0) {
-      if (i + 1 >= rest.size())
-        throw UsageError(rest[i] + " needs a value");
-      flags[rest[i]] = rest[i + 1];
-      ++i;
-    } else {
-      operands.push_back(rest[i]);
-    }
-  }
+  for (const OptionSpec &o : kSmiOptions)
+    if (auto value = parsed.Value(o.Name))
+      flags[std::string(o.Name)] = *value;
   auto take = [&](const std::string &flag) -> std::optional<std::string> {
     auto it = flags.find(flag);
     if (it == flags.end())

@@ -13,19 +13,17 @@
 namespace platsim {
 
 int RunFirmware(Args args) {
-  std::string images = PLATSIM_IMAGES_DIR;
-  std::optional<std::string> keep;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string &a = args[i];
-    if (a != "--images" && a != "--keep")
-      throw UsageError("unexpected argument \"" + a + "\"");
-    if (i + 1 == args.size())
-      throw UsageError(a + " needs a directory");
-    if (a == "--images")
-      images = args[++i];
-    else
-      keep = args[++i];
-  }
+  static constexpr OptionSpec kOptions[] = {{"--images", "DIR"}, {"--keep", "DIR"}};
+  ParsedArgs parsed = ParseArgs(args, kOptions);
+  if (!parsed.Positionals().empty())
+    throw UsageError("unexpected argument \"" + parsed.Positionals().front() + "\"");
+  // The script runs elsewhere: relative directories are the caller's.
+  std::error_code ec;
+  std::string images =
+      std::filesystem::absolute(parsed.Value("--images").value_or(PLATSIM_IMAGES_DIR), ec).string();
+  std::optional<std::string> keep = parsed.Value("--keep");
+  if (keep)
+    keep = std::filesystem::absolute(*keep, ec).string();
   const std::filesystem::path script =
       std::filesystem::path(PLATSIM_SOURCE_DIR) / "scripts" / "firmware-run.sh";
   if (!std::filesystem::exists(script)) {

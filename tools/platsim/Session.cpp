@@ -2,7 +2,9 @@
 
 #include "sim/core/Errors.h"
 
-#include <cstdlib>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <unistd.h>
@@ -11,27 +13,34 @@ namespace platsim {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> ParseBoardOptions(Args args, BoardOptions &options) {
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string &a = args[i];
-    auto value = [&]() -> const std::string & {
-      if (i + 1 >= args.size())
-        throw UsageError(a + " needs a value");
-      return args[++i];
-    };
-    if (a == "--board")
-      options.BoardFile = value();
-    else if (a == "--state")
-      options.StateDir = value();
-    else if (a == "--json")
-      options.JsonFile = value();
-    else if (a == "--fail")
-      options.Faults.push_back(value());
-    else
-      rest.push_back(a);
+ParsedArgs ParseBoardOptions(Args args, std::span<const OptionSpec> extra, BoardOptions &options) {
+  std::span<const OptionSpec> tables[] = {kBoardOptionSpecs, extra};
+  ParsedArgs parsed = ParseArgs(args, tables);
+  options.BoardFile = parsed.Value("--board");
+  if (auto state = parsed.Value("--state"))
+    options.StateDir = *state;
+  options.JsonFile = parsed.Value("--json");
+  options.Faults = parsed.Values("--fail");
+  for (const auto &rule : options.Faults) {
+    try {
+      sim::FaultRule::Parse(rule);
+    } catch (const sim::SimulationError &e) {
+      throw UsageError(std::string("--fail: ") + e.what());
+    }
   }
-  return rest;
+  for (const auto &[name, value] :
+       {std::pair{"--board", options.BoardFile}, {"--json", options.JsonFile}})
+    if (value && value->empty())
+      throw UsageError(std::string(name) + " needs a file name");
+  if (options.StateDir && options.StateDir->empty())
+    throw UsageError("--state needs a directory name");
+  return parsed;
+}
+
+void ParseOnlyBoardOptions(Args args, BoardOptions &options) {
+  ParsedArgs parsed = ParseBoardOptions(args, {}, options);
+  if (!parsed.Positionals().empty())
+    throw UsageError("unexpected argument \"" + parsed.Positionals().front() + "\"");
 }
 
 Session::Session(const BoardOptions &options) : options_(options) {
@@ -47,32 +56,84 @@ Session::Session(const BoardOptions &options) : options_(options) {
       throw sim::SimulationError("cannot create a temporary state directory");
     tempDir_ = state = pattern;
   }
-  board_ = std::make_unique<sim::Board>(std::move(config), state);
-  if (!tempDir_.empty())
-    board_->Reports().SetStateDirectory("(none: a new board, not kept)");
-  for (const auto &rule : options.Faults)
-    board_->Faults().Add(sim::FaultRule::Parse(rule));
+  try {
+    board_ = std::make_unique<sim::Board>(std::move(config), state);
+    if (!tempDir_.empty())
+      board_->Reports().SetStateDirectory("(none: a new board, not kept)");
+    for (const auto &rule : options.Faults)
+      board_->Faults().Add(sim::FaultRule::Parse(rule));
+    if (options.JsonFile)
+      AddOutput(*options.JsonFile, [this] { return board_->Reports().ToJson().dump(2) + "\n"; });
+  } catch (...) {
+    Cleanup();
+    throw;
+  }
 }
 
 Session::~Session() {
+  Cleanup();
+}
+
+void Session::Cleanup() {
   board_.reset();
+  for (const auto &o : outputs_)
+    if (o.Created)
+      ::unlink(o.Path.c_str());
+  outputs_.clear();
   if (!tempDir_.empty()) {
     std::error_code ec;
     fs::remove_all(tempDir_, ec);
+    tempDir_.clear();
   }
 }
 
+void Session::AddOutput(const std::string &path, std::function<std::string()> contents) {
+  std::error_code ec;
+  bool existed = fs::exists(path, ec);
+  if (existed && fs::is_directory(path, ec))
+    throw OutputError("cannot write " + path + ": it is a directory");
+  // Opened without truncating: an existing file keeps its contents until the
+  // run has something to write into it.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0)
+    throw OutputError("cannot write " + path + ": " + std::strerror(errno));
+  ::close(fd);
+  outputs_.push_back({path, std::move(contents), !existed});
+}
+
 int Session::Finish() {
-  board_->Commit();
   const sim::RunReport &report = board_->Reports();
-  std::cout << report.ToText();
-  if (options_.JsonFile) {
-    std::ofstream out(*options_.JsonFile);
-    out << report.ToJson().dump(2) << "\n";
+  int status = report.HasErrors() ? kExitBoardError : kExitOk;
+  std::vector<std::string> idle;
+  const auto &faults = board_->Faults();
+  for (size_t i = 0; i < faults.Rules().size(); ++i)
+    if (faults.Hits()[i] == 0)
+      idle.push_back(faults.Rules()[i].ToString());
+  if (!idle.empty())
+    status = kExitRuleIdle;
+
+  // Outputs first: a failing write commits nothing.
+  for (auto &o : outputs_) {
+    std::string text = o.Contents();
+    std::ofstream out(o.Path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), std::streamsize(text.size()));
+    out.close();
     if (!out)
-      throw sim::SimulationError("cannot write " + *options_.JsonFile);
+      throw OutputError("cannot write " + o.Path);
+    o.Created = false;
   }
-  return report.HasErrors() ? 1 : 0;
+  if (status == kExitOk) {
+    try {
+      board_->Commit();
+    } catch (const sim::SimulationError &e) {
+      throw OutputError(e.what());
+    }
+  }
+  std::cout << report.ToText();
+  for (const auto &rule : idle)
+    std::cerr << "platsim: fault rule " << rule << " never fired: it matched no call"
+              << " (platsim calls lists the calls)\n";
+  return status;
 }
 
 } // namespace platsim
