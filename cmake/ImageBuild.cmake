@@ -16,3 +16,5 @@ ExternalProject_Add(images
   USES_TERMINAL_BUILD ON)
 set(TPM_PLATFORM_IMAGE ${IMAGE_BINARY_DIR}/tpm_platform/TpmPlatformDxe.efi CACHE INTERNAL "")
 set(BUTTON_SMM_IMAGE ${IMAGE_BINARY_DIR}/button_smm/ButtonSmm.efi CACHE INTERNAL "")
+set(SMM_COMPAT_SMM_IMAGE ${IMAGE_BINARY_DIR}/smm_compat/SmmCompatSmm.efi CACHE INTERNAL "")
+set(SMM_COMPAT_DXE_IMAGE ${IMAGE_BINARY_DIR}/smm_compat/SmmCompatDxe.efi CACHE INTERNAL "")

@@ -7,6 +7,8 @@
 # Usage: scripts/firmware-run.sh [IMAGE_BUILD_DIR] [--keep DIR]
 # IMAGE_BUILD_DIR defaults to build/default/images. Exit status 0 only when
 # every check passed.
+# Environment: FIRMWARE_RUN_ESP_EXTRA=DIR copies DIR's files onto the volume
+# too; FIRMWARE_RUN_TIMEOUT=SECONDS bounds QEMU (default 120).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 images=${1:-build/default/images}
@@ -35,6 +37,8 @@ trap cleanup EXIT
 mkdir -p "$work/esp/EFI/BOOT" "$work/tpm"
 cp "$app" "$work/esp/EFI/BOOT/BOOTX64.EFI"
 cp "$images/tpm_platform/TpmPlatformDxe.efi" "$images/button_smm/ButtonSmm.efi" "$work/esp/"
+# Anything else the volume should carry (scripts/os-run.sh adds a kernel and its initrd).
+[ -z "${FIRMWARE_RUN_ESP_EXTRA:-}" ] || cp -R "$FIRMWARE_RUN_ESP_EXTRA"/. "$work/esp/"
 cp "$vars" "$work/vars.fd"
 chmod u+w "$work/vars.fd"
 
@@ -48,7 +52,7 @@ for _ in $(seq 50); do [ -S "$sock" ] && break; sleep 0.1; done
 serial=$work/serial.log
 start=$(date +%s.%N)
 set +e
-timeout 120 qemu-system-x86_64 -machine q35 -m 256 -accel tcg \
+timeout "${FIRMWARE_RUN_TIMEOUT:-120}" qemu-system-x86_64 -machine q35 -m 256 -accel tcg \
   -drive if=pflash,format=raw,unit=0,readonly=on,file="$code" \
   -drive if=pflash,format=raw,unit=1,file="$work/vars.fd" \
   -drive format=raw,file=fat:rw:"$work/esp" \

@@ -9,7 +9,8 @@ dir=${1:-build/default}
 readobj=$(command -v llvm-readobj || command -v llvm-readobj-14 || true)
 [ -n "$readobj" ] || { echo "image-sizes: llvm-readobj not found (Debian package llvm)" >&2; exit 1; }
 
-images=("$dir/images/tpm_platform/TpmPlatformDxe.efi" "$dir/images/button_smm/ButtonSmm.efi")
+images=("$dir/images/tpm_platform/TpmPlatformDxe.efi" "$dir/images/button_smm/ButtonSmm.efi"
+  "$dir/images/smm_compat/SmmCompatSmm.efi" "$dir/images/smm_compat/SmmCompatDxe.efi")
 printf '%-20s %10s %10s  %s\n' image file_bytes image_bytes sections
 status=0
 for image in "${images[@]}"; do

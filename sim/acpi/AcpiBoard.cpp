@@ -1,4 +1,5 @@
 #include "sim/acpi/AcpiBoard.h"
+#include "sim/acpi/AcpiExec.h"
 #include "sim/acpi/ReferenceDsdt.h"
 
 #include "Acpi/AcpiHeader.h"
@@ -27,15 +28,6 @@ constexpr EFI_ACPI_TABLE_VERSION kAllVersions =
     EFI_ACPI_TABLE_VERSION_1_0B | EFI_ACPI_TABLE_VERSION_2_0 | EFI_ACPI_TABLE_VERSION_3_0;
 const std::vector<std::string> kDefaultTables = {"APIC", "HPET", "MCFG", "FACP", "FACS", "DSDT"};
 const std::vector<std::string> kKnownTables = {"APIC", "HPET", "MCFG", "FACP", "FACS", "DSDT"};
-
-std::string Hex(std::uint64_t value, int width = 0) {
-  std::ostringstream s;
-  s << "0x" << std::hex << std::uppercase;
-  if (width)
-    s << std::setfill('0') << std::setw(width);
-  s << value;
-  return s.str();
-}
 
 // A DSDT of a laptop is a few KiB to some tens of KiB.
 constexpr uintmax_t kMaxDsdtFile = 64 * 1024;
@@ -84,6 +76,10 @@ void AcpiBoard::Configure(ConfigSection &section) {
     fadtXDsdt_ = section.Integer("fadt_x_dsdt", 0);
   installProtocol_ = section.Bool("protocol", true);
   region_ = section.String("region", "low");
+  tpmDevice_ = section.String("tpm_device", "\\_SB.PCI0.LPCB.TPM");
+  if (tpmDevice_.empty() || tpmDevice_[0] != '\\' ||
+      tpmDevice_.find_first_of(" ;\n\r") != std::string::npos)
+    section.Fail("tpm_device", "\"" + tpmDevice_ + "\" is no absolute ACPI path");
 }
 
 void AcpiBoard::AttachPhases(BootSequence &sequence) {
@@ -244,7 +240,7 @@ std::optional<AmlNameData> AcpiBoard::ReadFlag(const AcpiBytes &dsdt) {
 }
 
 void AcpiBoard::Report(Board &board, BootReport &report) {
-  ReportSection &section = report.Section("acpi", "ACPI DSDT flag");
+  ReportSection &section = report.Section("acpi");
   const AcpiBytes now = CurrentDsdt(board);
   auto describe = [](const AcpiBytes &dsdt, nlohmann::json &value) {
     try {
@@ -261,33 +257,51 @@ void AcpiBoard::Report(Board &board, BootReport &report) {
   const std::string afterText = describe(now, after);
 
   nlohmann::json changed = nlohmann::json::array();
-  std::string changes;
-  for (std::size_t i = 0; i < now.size(); ++i) {
-    if (now[i] == pristine_[i])
-      continue;
-    changed.push_back({{"offset", i}, {"before", pristine_[i]}, {"after", now[i]}});
-    changes += (changes.empty() ? "" : ", ") + Hex(i) + ": " + Hex(pristine_[i], 2) + " -> " +
-               Hex(now[i], 2);
-  }
-  const bool checksumValid = AcpiChecksumValid(now);
-
-  std::string listed;
+  for (std::size_t i = 0; i < now.size(); ++i)
+    if (now[i] != pristine_[i])
+      changed.push_back({{"offset", i}, {"before", pristine_[i]}, {"after", now[i]}});
+  nlohmann::json listed = nlohmann::json::array();
   for (const PlacedTable &t : listed_)
-    listed += (listed.empty() ? "" : ", ") + t.Signature;
-  section.Data = {{"dsdt_address", dsdt_.Address},  {"dsdt_length", dsdt_.Length},
-                  {"dsdt_source", dsdtSource_},     {"listed_tables", nlohmann::json(tables_)},
-                  {"qesd_before", before},          {"qesd_after", after},
-                  {"qesd_before_text", beforeText}, {"qesd_after_text", afterText},
-                  {"changed_bytes", changed},       {"checksum_valid", checksumValid}};
-  section.Lines = {
-      "DSDT at " + Hex(dsdt_.Address, 8) + " (" + std::to_string(dsdt_.Length) + " bytes, " +
-          dsdtSource_ + "); ACPI support protocol lists: " + (listed.empty() ? "none" : listed),
-      "QESD before start-up: " + beforeText,
-      "QESD after start-up:  " + afterText,
-      changes.empty() ? std::string("DSDT unchanged")
-                      : "DSDT bytes changed: " + changes +
-                            (checksumValid ? "" : " (checksum left as it was: now invalid)"),
-  };
+    listed.push_back(t.Signature);
+  section.Data = {{"dsdt_address", dsdt_.Address},
+                  {"dsdt_length", dsdt_.Length},
+                  {"dsdt_source", dsdtSource_},
+                  {"listed_tables", nlohmann::json(tables_)},
+                  {"support_protocol_tables", listed},
+                  {"qesd_before", before},
+                  {"qesd_after", after},
+                  {"qesd_before_text", beforeText},
+                  {"qesd_after_text", afterText},
+                  {"changed_bytes", changed},
+                  {"checksum_valid", AcpiChecksumValid(now)}};
+  // What an operating system's ACPI interpreter makes of both tables.
+  if (evaluate_) {
+    const std::string sta = tpmDevice_ + "._STA";
+    const std::vector<std::string> paths = {sta, "\\QESD"};
+    auto evaluate = [&](const AcpiBytes &table) {
+      try {
+        return EvaluateWithAcpiExec(table, paths);
+      } catch (const std::exception &e) {
+        AcpiExecResult failed;
+        failed.Outcome = AcpiExecResult::State::NotLoaded;
+        failed.Detail = e.what();
+        return failed;
+      }
+    };
+    const AcpiExecResult was = evaluate(pristine_);
+    const AcpiExecResult is = evaluate(now);
+    auto data = [&](const AcpiExecResult &r) {
+      nlohmann::json value = {{"evaluated", r.Outcome == AcpiExecResult::State::Evaluated},
+                              {"sta", DescribeAcpiExecValue(r, sta)},
+                              {"qesd", DescribeAcpiExecValue(r, "\\QESD")},
+                              {"checksum_fixed_on_copy", r.ChecksumFixed}};
+      const AcpiExecValue *v = r.Find(sta);
+      value["sta_value"] = v && v->Integer ? nlohmann::json(*v->Integer) : nlohmann::json();
+      return value;
+    };
+    section.Data["acpiexec"] = {
+        {"tpm_device", tpmDevice_}, {"before", data(was)}, {"after", data(is)}};
+  }
 }
 
 } // namespace sim

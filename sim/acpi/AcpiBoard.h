@@ -9,6 +9,8 @@
 //   "fadt_x_dsdt": its 64-bit X_DSDT field (default: the DSDT's address);
 //   "protocol":    false leaves the ACPI support protocol out;
 //   "region":      the memory region the tables are placed in (default "low").
+//   "tpm_device":  the TPM device's path, whose _STA an ACPI interpreter
+//                  evaluates (default "\\_SB.PCI0.LPCB.TPM", the reference DSDT's).
 // Every boot builds the tables afresh from the pristine DSDT, so the report
 // compares QESD before and after the drivers ran.
 #pragma once
@@ -51,6 +53,11 @@ public:
   // The board's own reading of \QESD in a DSDT.
   static std::optional<AmlNameData> ReadFlag(const AcpiBytes &dsdt);
 
+  // When on, the report adds acpiexec's evaluation of the TPM device's _STA
+  // and of QESD in the DSDT before and after start-up (off by default: each
+  // evaluation runs a process).
+  void SetInterpreterEvaluation(bool on) { evaluate_ = on; }
+
 private:
   struct Instance {
     EFI_ACPI_SUPPORT_PROTOCOL Protocol;
@@ -77,6 +84,8 @@ private:
   std::optional<std::uint64_t> fadtXDsdt_;
   bool installProtocol_ = true;
   std::string region_ = "low";
+  std::string tpmDevice_ = "\\_SB.PCI0.LPCB.TPM";
+  bool evaluate_ = false;
 
   // This boot.
   Instance instance_;

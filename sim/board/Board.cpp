@@ -388,6 +388,7 @@ void Board::RecordHalt(std::string context) {
 }
 
 // ---- Report ------------------------------------------------------------------------
+// The board's own sections, as data (sim/report/TextView.cpp renders them).
 
 namespace {
 const char *ResetName(EFI_RESET_TYPE type) {
@@ -404,8 +405,8 @@ const char *ResetName(EFI_RESET_TYPE type) {
   return "unknown";
 }
 
-std::string Hex(const std::optional<std::vector<uint8_t>> &bytes) {
-  return bytes ? ToHex(*bytes) : std::string("-");
+json OptionalHex(const std::optional<std::vector<uint8_t>> &bytes) {
+  return bytes ? json(ToHex(*bytes)) : json(nullptr);
 }
 } // namespace
 
@@ -422,57 +423,36 @@ void Board::ReportBoard(const BootResult &result) {
   if (result.Outcome == BootOutcome::Hung)
     r.AddError("the boot hung: " + result.Detail);
 
-  auto &phases = r.Section("phases", "Phases");
-  phases.Data = sequence_.Ran();
+  r.Section("phases").Data = sequence_.Ran();
   if (!images_.empty()) {
-    auto &images = r.Section("images", "Images");
-    images.Data = json::array();
-    for (const auto &i : images_) {
-      std::string status = StatusText(i.Status);
-      images.Data.push_back({{"name", i.Name},
-                             {"handle", env.handles.HandleNumber(i.Handle)},
-                             {"status", i.Status == EFI_NOT_STARTED ? "did not return" : status}});
-      images.Lines.push_back(i.Name + ": " +
-                             (i.Status == EFI_NOT_STARTED ? "entry did not return" : status));
-    }
+    json &images = r.Section("images").Data;
+    images = json::array();
+    for (const auto &i : images_)
+      images.push_back(
+          {{"name", i.Name},
+           {"handle", env.handles.HandleNumber(i.Handle)},
+           {"status", i.Status == EFI_NOT_STARTED ? "did not return" : StatusText(i.Status)}});
   }
 
-  auto &vars = r.Section("variables", "Variables written");
-  vars.Data = json::array();
-  for (const auto &w : Variables().Writes()) {
-    std::string name = ToUtf8(w.Name);
-    vars.Data.push_back({{"name", name},
-                         {"guid", GuidToString(w.Guid)},
-                         {"attributes", w.Attributes},
-                         {"before", w.Before ? json(ToHex(*w.Before)) : json(nullptr)},
-                         {"after", w.After ? json(ToHex(*w.After)) : json(nullptr)},
-                         {"phase", w.Phase}});
-    std::string line = name + " " + GuidToString(w.Guid) + " attr " + HexNumber(w.Attributes) +
-                       " [" + w.Phase + "]: ";
-    if (!w.After)
-      line += "deleted (was " + Hex(w.Before) + ")";
-    else if (!w.Before)
-      line += "created " + ToHex(*w.After);
-    else if (*w.Before == *w.After)
-      line += "rewritten unchanged " + ToHex(*w.After);
-    else
-      line += Hex(w.Before) + " -> " + ToHex(*w.After);
-    vars.Lines.push_back(line);
-  }
+  json &vars = r.Section("variables").Data;
+  vars = json::array();
+  for (const auto &w : Variables().Writes())
+    vars.push_back({{"name", ToUtf8(w.Name)},
+                    {"guid", GuidToString(w.Guid)},
+                    {"attributes", w.Attributes},
+                    {"before", OptionalHex(w.Before)},
+                    {"after", OptionalHex(w.After)},
+                    {"phase", w.Phase}});
 
-  auto &cmos = r.Section("cmos", "CMOS changes");
-  cmos.Data = json::array();
+  json &cmos = r.Section("cmos").Data;
+  cmos = json::array();
   for (size_t i = 0; i < CmosRam::kSize; ++i) {
     uint8_t before = cmosAtPowerOn_.size() == CmosRam::kSize ? cmosAtPowerOn_[i] : 0;
     uint8_t after = Cmos().Get(uint8_t(i));
-    if (before == after)
-      continue;
-    cmos.Data.push_back({{"register", i}, {"before", before}, {"after", after}});
-    cmos.Lines.push_back(HexNumber(i, 2) + ": " + HexNumber(before, 2) + " -> " +
-                         HexNumber(after, 2));
+    if (before != after)
+      cmos.push_back({{"register", i}, {"before", before}, {"after", after}});
   }
 
-  auto &io = r.Section("io", "Port accesses");
   json trace = json::array();
   for (const auto &a : env.trace.Entries())
     trace.push_back({{"seq", a.Sequence},
@@ -484,87 +464,63 @@ void Board::ReportBoard(const BootResult &result) {
                      {"device", a.Device},
                      {"context", a.Context}});
   json counts = json::array();
-  for (const auto &[port, c] : env.trace.PortCounts()) {
-    std::string device = env.io.DeviceAt(uint16_t(port));
-    counts.push_back(
-        {{"port", port}, {"reads", c.Reads}, {"writes", c.Writes}, {"device", device}});
-    io.Lines.push_back(HexNumber(port, 4) + " " + (device.empty() ? "(unclaimed)" : device) + ": " +
-                       std::to_string(c.Reads) + " reads, " + std::to_string(c.Writes) + " writes");
-  }
-  io.Data = {{"total", env.trace.Total()},
-             {"dropped", env.trace.Dropped()},
-             {"ports", counts},
-             {"trace", trace}};
+  for (const auto &[port, c] : env.trace.PortCounts())
+    counts.push_back({{"port", port},
+                      {"reads", c.Reads},
+                      {"writes", c.Writes},
+                      {"device", env.io.DeviceAt(uint16_t(port))}});
+  r.Section("io").Data = {{"total", env.trace.Total()},
+                          {"dropped", env.trace.Dropped()},
+                          {"ports", counts},
+                          {"trace", trace}};
 
-  auto &protocols = r.Section("protocols", "Protocol changes");
-  protocols.Data = json::array();
-  for (const auto &c : env.handles.Changes()) {
-    protocols.Data.push_back({{"change", c.Kind},
-                              {"handle", c.Handle},
-                              {"protocol", GuidToString(c.Protocol)},
-                              {"name", GuidName(c.Protocol)},
-                              {"phase", c.Phase}});
-    protocols.Lines.push_back(c.Kind + " " + GuidName(c.Protocol) + " on handle " +
-                              std::to_string(c.Handle) + " [" + c.Phase + "]");
-  }
+  json &protocols = r.Section("protocols").Data;
+  protocols = json::array();
+  for (const auto &c : env.handles.Changes())
+    protocols.push_back({{"change", c.Kind},
+                         {"handle", c.Handle},
+                         {"protocol", GuidToString(c.Protocol)},
+                         {"name", GuidName(c.Protocol)},
+                         {"phase", c.Phase}});
 
-  auto &pool = r.Section("pool", "Pool");
   json live = json::array();
-  for (const auto &b : env.pool.Live()) {
+  for (const auto &b : env.pool.Live())
     live.push_back({{"serial", b.Serial}, {"size", b.Size}, {"type", b.Type}, {"phase", b.Phase}});
-    pool.Lines.push_back("still allocated: block " + std::to_string(b.Serial) + ", " +
-                         std::to_string(b.Size) + " bytes, type " + std::to_string(b.Type) + " [" +
-                         b.Phase + "]");
-  }
   json misuse = json::array();
   for (const auto &m : env.pool.Misuses()) {
     misuse.push_back({{"kind", m.Kind}, {"address", m.Address}, {"phase", m.Phase}});
     r.AddError("pool: " + m.Kind + " at " + HexNumber(m.Address) + " [" + m.Phase + "]");
   }
-  pool.Data = {{"allocations", env.pool.TotalAllocations()},
-               {"live_blocks", env.pool.LiveCount()},
-               {"live_bytes", env.pool.LiveBytes()},
-               {"live", live},
-               {"misuse", misuse}};
-  if (env.pool.LiveCount())
-    pool.Lines.insert(pool.Lines.begin(), std::to_string(env.pool.LiveCount()) + " blocks (" +
-                                              std::to_string(env.pool.LiveBytes()) +
-                                              " bytes) still allocated at the end of the boot");
+  r.Section("pool").Data = {{"allocations", env.pool.TotalAllocations()},
+                            {"live_blocks", env.pool.LiveCount()},
+                            {"live_bytes", env.pool.LiveBytes()},
+                            {"live", live},
+                            {"misuse", misuse}};
 
   if (!env.resets.empty()) {
-    auto &resets = r.Section("resets", "ResetSystem calls");
-    resets.Data = json::array();
-    for (const auto &x : env.resets) {
-      resets.Data.push_back({{"type", ResetName(x.Type)},
-                             {"status", StatusText(x.Status)},
-                             {"phase", x.Phase},
-                             {"returned", x.Returned}});
-      resets.Lines.push_back(std::string(ResetName(x.Type)) + " reset, status " +
-                             StatusText(x.Status) + " [" + x.Phase + "]" +
-                             (x.Returned ? ": ResetSystem returned" : ""));
-    }
+    json &resets = r.Section("resets").Data;
+    resets = json::array();
+    for (const auto &x : env.resets)
+      resets.push_back({{"type", ResetName(x.Type)},
+                        {"status", StatusText(x.Status)},
+                        {"phase", x.Phase},
+                        {"returned", x.Returned}});
   }
 
   if (!faults_.Rules().empty() || faults_.Injected().size() > faultsAtPowerOn_) {
     // Every rule with the calls it failed in this boot, then each failed call.
-    auto &faults = r.Section("faults", "Fault rules");
     json rules = json::array();
     for (size_t i = 0; i < faults_.Rules().size(); ++i) {
       uint64_t before = i < faultHitsAtPowerOn_.size() ? faultHitsAtPowerOn_[i] : 0;
-      uint64_t count = faults_.Hits()[i] - before;
-      std::string rule = faults_.Rules()[i].ToString();
-      rules.push_back({{"rule", rule}, {"failed_calls", count}});
-      faults.Lines.push_back(rule + ": failed " + std::to_string(count) +
-                             (count == 1 ? " call" : " calls"));
+      rules.push_back(
+          {{"rule", faults_.Rules()[i].ToString()}, {"failed_calls", faults_.Hits()[i] - before}});
     }
     json injected = json::array();
     for (size_t i = faultsAtPowerOn_; i < faults_.Injected().size(); ++i) {
       const auto &f = faults_.Injected()[i];
       injected.push_back({{"service", f.Key}, {"call", f.Call}, {"status", StatusText(f.Status)}});
-      faults.Lines.push_back(f.Key + " call " + std::to_string(f.Call) + " failed with " +
-                             StatusText(f.Status));
     }
-    faults.Data = {{"rules", rules}, {"injected", injected}};
+    r.Section("faults").Data = {{"rules", rules}, {"injected", injected}};
   }
 }
 

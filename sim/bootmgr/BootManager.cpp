@@ -86,9 +86,7 @@ public:
   void PowerOn(Board &) override { log_.clear(); }
 
   void Report(Board &, BootReport &report) override {
-    auto &section = report.Section("boot_manager", "Boot manager");
-    for (const auto &line : log_)
-      section.Lines.push_back(line);
+    report.Section("boot_manager").Data = {{"log", log_}};
   }
 
 private:

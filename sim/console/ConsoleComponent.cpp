@@ -106,22 +106,16 @@ void ConsoleComponent::Run(Board &board, const std::string &action) {
 }
 
 void ConsoleComponent::Report(Board &, BootReport &report) {
-  const auto rows = console_.Screen().UsedRows();
   if (console_.Screen().Revision() > 1 || console_.ScreenBegun() != 0) {
-    auto &screen = report.Section("screen", "Text screen");
-    screen.Data["rows"] = rows;
-    screen.Data["cursor"] = {console_.Screen().CursorColumn(), console_.Screen().CursorRow()};
-    for (const auto &row : rows)
-      screen.Lines.push_back("|" + row);
+    auto &screen = report.Section("screen").Data;
+    screen["rows"] = console_.Screen().UsedRows();
+    screen["cursor"] = {console_.Screen().CursorColumn(), console_.Screen().CursorRow()};
   }
   const auto &read = console_.KeysRead();
   std::vector<EFI_INPUT_KEY> thisBoot(read.begin() + std::min(keysReadBefore_, read.size()),
                                       read.end());
-  if (!thisBoot.empty()) {
-    auto &keys = report.Section("keys", "Keys read");
-    keys.Data["keys"] = JoinKeys(thisBoot);
-    keys.Lines.push_back(JoinKeys(thisBoot));
-  }
+  if (!thisBoot.empty())
+    report.Section("keys").Data["keys"] = JoinKeys(thisBoot);
 }
 
 std::unique_ptr<Component> MakeConsole() {

@@ -83,13 +83,11 @@ public:
   }
 
   void Report(Board &, BootReport &report) override {
-    auto &section = report.Section("firmware_volumes", "Firmware volumes");
-    section.Data["volumes"] = volumes_;
-    section.Data["microcode"] = location_;
-    section.Lines.push_back(std::to_string(volumes_) + " FV2 volume(s); microcode file " +
-                            (location_ == "volume" ? "in volume " + std::to_string(microcodeVolume_)
-                             : location_ == "flash" ? "only in the flash volume at 0xFFAF0000"
-                                                    : "nowhere"));
+    auto &section = report.Section("firmware_volumes").Data;
+    section["volumes"] = volumes_;
+    section["microcode"] = location_;
+    if (location_ == "volume")
+      section["microcode_volume"] = microcodeVolume_;
   }
 
 private:

@@ -43,11 +43,9 @@ public:
   void Report(Board &, BootReport &report) override {
     if (service_.Rejected().empty())
       return;
-    auto &section = report.Section("string_package", "String packages rejected");
-    for (const auto &reason : service_.Rejected()) {
-      section.Lines.push_back(reason);
-      section.Data["rejected"].push_back(reason);
-    }
+    auto &section = report.Section("string_package").Data;
+    for (const auto &reason : service_.Rejected())
+      section["rejected"].push_back(reason);
   }
 
 private:

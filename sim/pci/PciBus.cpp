@@ -61,17 +61,19 @@ public:
   }
 
   void Report(Board &, BootReport &report) override {
-    auto &section = report.Section("pci", "PCI functions");
+    auto &section = report.Section("pci").Data;
+    section = nlohmann::json::array();
     for (const auto &d : devices_) {
       const auto &c = d->Config();
-      char line[160];
-      std::snprintf(line, sizeof(line), "%02X:%02X.%X %-12s PFA 0x%04X, %s%s", c.Bus, c.Device,
-                    c.Function, c.Name.c_str(), d->Pfa(),
-                    !c.Rom.empty()         ? "ROM image in PCI I/O"
-                    : !c.LegacyRom.empty() ? "legacy ROM"
-                                           : "no ROM",
-                    c.BeforeHook ? ", enumerated before the hooks" : "");
-      section.Lines.push_back(line);
+      section.push_back({{"bus", c.Bus},
+                         {"device", c.Device},
+                         {"function", c.Function},
+                         {"name", c.Name},
+                         {"pfa", d->Pfa()},
+                         {"rom", !c.Rom.empty()         ? "pci-io"
+                                 : !c.LegacyRom.empty() ? "legacy"
+                                                        : "none"},
+                         {"before_hooks", c.BeforeHook}});
     }
   }
 

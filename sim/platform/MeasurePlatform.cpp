@@ -122,19 +122,16 @@ void MeasurePlatform::Install(Board &board) {
 }
 
 void MeasurePlatform::Report(Board &, BootReport &report) {
-  auto &section = report.Section("measure_platform", "Measurement platform");
-  char line[160];
-  if (tableAddress_) {
-    std::snprintf(line, sizeof(line), "platform table at 0x%llX, %u bytes, length field %u",
-                  static_cast<unsigned long long>(tableAddress_), tableLength_, lengthField_);
-    section.Lines.push_back(line);
-  }
-  section.Lines.push_back(wakeSource_ ? "WakeInfoHob wake source " + std::to_string(*wakeSource_)
-                                      : "no WakeInfoHob");
+  auto &section = report.Section("measure_platform").Data;
+  if (tableAddress_)
+    section["platform_table"] = {
+        {"address", tableAddress_}, {"length", tableLength_}, {"length_field", lengthField_}};
+  section["wake_source"] = wakeSource_ ? nlohmann::json(*wakeSource_) : nlohmann::json();
+  nlohmann::json overrides = nlohmann::json::array();
   for (int i = 0; i < 3; ++i)
     if (overrides_[i])
-      section.Lines.push_back(std::string(kOverrides[i].Name) + " override called " +
-                              std::to_string(overrideCalls_[i]) + " time(s)");
+      overrides.push_back({{"name", kOverrides[i].Name}, {"calls", overrideCalls_[i]}});
+  section["overrides"] = overrides;
 }
 
 std::unique_ptr<Component> MakeMeasurePlatform() {

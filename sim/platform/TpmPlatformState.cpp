@@ -58,52 +58,41 @@ void TpmPlatformStateComponent::AttachPhases(BootSequence &sequence) {
 }
 
 void TpmPlatformStateComponent::Report(Board &board, BootReport &report) {
-  ReportSection &section = report.Section("tpm_platform_state", "TPM platform state");
+  nlohmann::json &section = report.Section("tpm_platform_state").Data;
   // The bytes, and what they say when the variable has its full size.
   auto variable = [&](const CHAR16 *name, const EFI_GUID &guid, size_t size,
-                      std::string (*decode)(const std::vector<uint8_t> &)) {
+                      nlohmann::json (*decode)(const std::vector<uint8_t> &)) {
     const VariableStore::Variable *v = board.Variables().Find(name, guid);
-    std::string text = v ? ToHex(v->Data) : "(absent)";
-    section.Data[ToUtf8(name)] = v ? nlohmann::json(text) : nlohmann::json();
+    section[ToUtf8(name)] = v ? nlohmann::json(ToHex(v->Data)) : nlohmann::json();
     if (v && v->Data.size() == size)
-      text += " (" + decode(v->Data) + ")";
-    section.Lines.push_back(ToUtf8(name) + " " + text);
+      section[ToUtf8(name) + "_fields"] = decode(v->Data);
   };
-  variable(kPpiRequestVariableName, gPpiRequestVariableGuid, sizeof(PpiRequestVariable),
-           [](const std::vector<uint8_t> &b) {
-             unsigned result = b[2] | b[4] << 8;
-             return "request " + std::to_string(b[0]) + ", last operation " + std::to_string(b[1]) +
-                    ", last result " + HexNumber(result, 4);
-           });
+  variable(
+      kPpiRequestVariableName, gPpiRequestVariableGuid, sizeof(PpiRequestVariable),
+      [](const std::vector<uint8_t> &b) -> nlohmann::json {
+        return {{"request", b[0]}, {"last_operation", b[1]}, {"last_result", b[2] | b[4] << 8}};
+      });
   variable(kTcgStateVariableName, gTcgStateVariableGuid, sizeof(TcgStateVariable),
-           [](const std::vector<uint8_t> &b) {
-             return "manufacturing state " + std::string(b[1] ? "set" : "clear") +
-                    ", operation handed over " + std::to_string(b[2]) + ", confirmation mode " +
-                    std::to_string(b[4]);
+           [](const std::vector<uint8_t> &b) -> nlohmann::json {
+             return {{"manufacturing_state", b[1] != 0},
+                     {"operation_handed_over", b[2]},
+                     {"confirmation_mode", b[4]}};
            });
-  uint8_t cmos = board.Cmos().Get(kCmosPpiFlagRegister);
-  section.Data["cmos_6f"] = cmos;
-  section.Lines.push_back("CMOS 0x6F " + HexNumber(cmos, 2));
+  section["cmos_6f"] = board.Cmos().Get(kCmosPpiFlagRegister);
 
   const VariableStore::Variable *setup =
       board.Variables().Find(kSetupVariableName, gSetupVariableGuid);
-  auto &changes = section.Data["setup_changes"];
+  auto &changes = section["setup_changes"];
   changes = nlohmann::json::array();
   if (setup && setupAtPowerOn_) {
     const auto &before = *setupAtPowerOn_;
     const auto &after = setup->Data;
     for (size_t i = 0; i < std::max(before.size(), after.size()); ++i) {
       int b = i < before.size() ? before[i] : -1, a = i < after.size() ? after[i] : -1;
-      if (a == b)
-        continue;
-      changes.push_back({{"offset", i}, {"before", b}, {"after", a}});
-      section.Lines.push_back("Setup byte " + std::to_string(i) + ": " +
-                              (b < 0 ? "-" : HexNumber(b, 2)) + " -> " +
-                              (a < 0 ? "-" : HexNumber(a, 2)));
+      if (a != b)
+        changes.push_back({{"offset", i}, {"before", b}, {"after", a}});
     }
   }
-  if (changes.empty())
-    section.Lines.push_back("Setup unchanged");
 }
 
 std::unique_ptr<Component> MakeTpmPlatformState() {

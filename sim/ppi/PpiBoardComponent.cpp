@@ -121,15 +121,10 @@ void PpiBoardComponent::CarryOutRecordedOperation(Board &board) {
 void PpiBoardComponent::Report(Board &, BootReport &report) {
   if (!execution_)
     return;
-  auto &section = report.Section("ppi_operation", "Recorded PPI operation (earlier boot phase)");
-  section.Data["operation"] = execution_->Operation;
-  section.Data["succeeded"] = execution_->Succeeded;
-  section.Data["commands"] = execution_->Result.Commands;
-  section.Lines.push_back(
-      "operation " + std::to_string(execution_->Operation) + ": " +
-      (execution_->Succeeded ? "done, PpiSuccessHob reported" : "failed, result 0xFFF1 recorded"));
-  for (const auto &command : execution_->Result.Commands)
-    section.Lines.push_back("  " + command);
+  auto &section = report.Section("ppi_operation").Data;
+  section["operation"] = execution_->Operation;
+  section["succeeded"] = execution_->Succeeded;
+  section["commands"] = execution_->Result.Commands;
 }
 
 std::unique_ptr<Component> MakePpiBoard() {

@@ -1,5 +1,7 @@
 #include "sim/report/EventDescription.h"
 
+#include "sim/core/Text.h"
+
 #include "Guid/ImageAuthentication.h"
 #include "IndustryStandard/SmBios.h"
 #include "Platform/PlatformTableProtocol.h"
@@ -141,13 +143,7 @@ std::string DescribeVariable(std::span<const uint8_t> d) {
 } // namespace
 
 std::string Hex(std::span<const uint8_t> bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (uint8_t b : bytes) {
-    out.push_back(digits[b >> 4]);
-    out.push_back(digits[b & 15]);
-  }
-  return out;
+  return ToHex(bytes);
 }
 
 std::string EventTypeName(uint32_t type) {

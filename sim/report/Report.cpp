@@ -4,11 +4,11 @@
 
 namespace sim {
 
-ReportSection &BootReport::Section(const std::string &key, const std::string &title) {
+ReportSection &BootReport::Section(const std::string &key) {
   for (auto &s : sections_)
     if (s.Key == key)
       return s;
-  sections_.push_back(ReportSection{key, title, nlohmann::json::object(), {}});
+  sections_.push_back(ReportSection{key, nlohmann::json::object()});
   return sections_.back();
 }
 
@@ -28,29 +28,13 @@ nlohmann::json BootReport::ToJson() const {
   nlohmann::json j = {{"boot", index_}, {"outcome", outcome_}, {"errors", errors_}};
   if (!detail_.empty())
     j["detail"] = detail_;
-  for (const auto &s : sections_)
-    j[s.Key] = s.Data;
-  return j;
-}
-
-std::string BootReport::ToText() const {
-  std::string out = "Boot " + std::to_string(index_) + ": " + outcome_;
-  if (!detail_.empty())
-    out += " (" + detail_ + ")";
-  out += "\n";
+  nlohmann::json order = nlohmann::json::array();
   for (const auto &s : sections_) {
-    if (s.Lines.empty())
-      continue;
-    out += "  " + s.Title + "\n";
-    for (const auto &line : s.Lines)
-      out += "    " + line + "\n";
+    j[s.Key] = s.Data;
+    order.push_back(s.Key);
   }
-  if (!errors_.empty()) {
-    out += "  Errors\n";
-    for (const auto &e : errors_)
-      out += "    " + e + "\n";
-  }
-  return out;
+  j["sections"] = order;
+  return j;
 }
 
 BootReport &RunReport::StartBoot(unsigned index) {
@@ -71,20 +55,20 @@ bool RunReport::HasErrors() const {
   return false;
 }
 
+nlohmann::json &RunReport::Story(const std::string &key) {
+  return story_[key];
+}
+
 nlohmann::json RunReport::ToJson() const {
   nlohmann::json boots = nlohmann::json::array();
   for (const auto &b : boots_)
     boots.push_back(b.ToJson());
-  return {{"board", board_}, {"state", state_}, {"boots", boots}};
-}
-
-std::string RunReport::ToText() const {
-  std::string out = "Board: " + board_ + "\n";
-  if (!state_.empty())
-    out += "State: " + state_ + "\n";
-  for (const auto &b : boots_)
-    out += b.ToText();
-  return out;
+  nlohmann::json j = {
+      {"format_version", kReportFormatVersion}, {"board", board_}, {"state", state_}};
+  if (!story_.empty())
+    j["story"] = story_;
+  j["boots"] = boots;
+  return j;
 }
 
 } // namespace sim

@@ -31,18 +31,14 @@ public:
   }
 
   void Report(Board &, BootReport &report) override {
-    auto &section = report.Section("smbios", "SMBIOS");
-    if (!present_ || entryPoint_ == 0) {
-      section.Lines.push_back("no SMBIOS table");
+    auto &section = report.Section("smbios").Data;
+    section["present"] = present_ && entryPoint_ != 0;
+    if (!present_ || entryPoint_ == 0)
       return;
-    }
-    char line[160];
-    std::snprintf(line, sizeof(line), "entry point at 0x%llX, %u structures, %u bytes at 0x%X",
-                  static_cast<unsigned long long>(entryPoint_), count_, length_, tableAddress_);
-    section.Lines.push_back(line);
-    section.Data["entry_point"] = entryPoint_;
-    section.Data["table_address"] = tableAddress_;
-    section.Data["table_length"] = length_;
+    section["entry_point"] = entryPoint_;
+    section["table_address"] = tableAddress_;
+    section["table_length"] = length_;
+    section["structures"] = count_;
   }
 
 private:

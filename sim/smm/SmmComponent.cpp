@@ -3,6 +3,7 @@
 #include "sim/board/Board.h"
 #include "sim/core/Errors.h"
 #include "sim/core/HandleDatabase.h"
+#include "sim/core/Text.h"
 #include "sim/io/AccessTrace.h"
 #include "sim/io/IoSpace.h"
 #include "sim/memory/MemoryMap.h"
@@ -30,12 +31,6 @@ std::vector<uint8_t> PathBytes(const EFI_DEVICE_PATH_PROTOCOL *path, bool withEn
     node += length;
   }
   return bytes;
-}
-
-std::string Hex(uint64_t value, int digits) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, (unsigned long long)value);
-  return text;
 }
 
 } // namespace
@@ -288,7 +283,7 @@ std::map<std::string, uint64_t> SmmComponent::Snapshot() const {
   std::map<std::string, uint64_t> registers;
   const PerBoot &b = *boot_;
   for (uint16_t address = 0x600; address < 0x6FF; ++address)
-    registers["ec." + Hex(address, 3)] = b.Ec->Ram(address);
+    registers["ec." + HexNumber(address, 3)] = b.Ec->Ram(address);
   for (auto &[name, value] : b.Sio->Snapshot())
     registers[name] = value;
   registers["pci.00:1F.0.B8"] = b.Pci->LpcGpiRoute();
@@ -352,93 +347,64 @@ void SmmComponent::Report(Board &board, BootReport &report) {
   if (!boot_)
     return;
   PerBoot &b = *boot_;
-  ReportSection &handlers = report.Section("smm_handlers", "SMI handlers registered");
-  handlers.Data = nlohmann::json::array();
-  for (const SmiRegistration &r : b.Core->Registrations()) {
-    bool sw = r.Type == SmiRegistration::Kind::Software;
-    std::string what = sw ? "software SMI " + Hex(r.Value, 2) : "GPI " + std::to_string(r.Value);
-    handlers.Lines.push_back(what + "  (registered in " + r.Context + ")");
-    handlers.Data.push_back(
-        {{"kind", sw ? "software" : "gpi"}, {"value", r.Value}, {"context", r.Context}});
-  }
-  if (b.Core->Registrations().empty())
-    handlers.Lines.push_back("none");
+  nlohmann::json &handlers = report.Section("smm_handlers").Data;
+  handlers = nlohmann::json::array();
+  for (const SmiRegistration &r : b.Core->Registrations())
+    handlers.push_back({{"kind", r.Type == SmiRegistration::Kind::Software ? "software" : "gpi"},
+                        {"value", r.Value},
+                        {"context", r.Context}});
 
   // What the SMRAM instance's start-up wrote, in order.
-  ReportSection &writes = report.Section("smm_startup_writes", "SMM start-up writes");
-  writes.Data = nlohmann::json::array();
-  for (const Access &a : board.Trace().Entries()) {
-    if (a.Kind != AccessKind::Write || a.Context.rfind("smm-load:", 0) != 0)
-      continue;
-    std::string where =
-        a.Space == AccessSpace::Port ? "port " + Hex(a.Address, 4) : "memory " + Hex(a.Address, 8);
-    writes.Lines.push_back(where + " <- " + Hex(a.Value, 2 * a.Width) + "  " + a.Device);
-    writes.Data.push_back({{"space", a.Space == AccessSpace::Port ? "port" : "memory"},
-                           {"address", a.Address},
-                           {"width", a.Width},
-                           {"value", a.Value},
-                           {"device", a.Device}});
-  }
-  if (writes.Lines.empty())
-    writes.Lines.push_back("none");
+  nlohmann::json &writes = report.Section("smm_startup_writes").Data;
+  writes = nlohmann::json::array();
+  for (const Access &a : board.Trace().Entries())
+    if (a.Kind == AccessKind::Write && a.Context.rfind("smm-load:", 0) == 0)
+      writes.push_back({{"space", a.Space == AccessSpace::Port ? "port" : "memory"},
+                        {"address", a.Address},
+                        {"width", a.Width},
+                        {"value", a.Value},
+                        {"device", a.Device}});
 
-  ReportSection &script = report.Section("boot_script", "S3 boot script");
-  script.Data = nlohmann::json::array();
-  for (const ScriptEntry &e : b.Script->Entries()) {
-    script.Lines.push_back(e.ToString());
-    script.Data.push_back({{"opcode", e.OpCode},
-                           {"form", e.Form == ScriptForm::Framework ? "framework" : "pi"},
-                           {"width", e.Width},
-                           {"address", e.Address},
-                           {"values", e.Values},
-                           {"data", e.Data},
-                           {"mask", e.DataMask}});
-  }
-  if (b.Script->Entries().empty())
-    script.Lines.push_back("empty");
+  nlohmann::json &script = report.Section("boot_script").Data;
+  script = nlohmann::json::array();
+  for (const ScriptEntry &e : b.Script->Entries())
+    script.push_back({{"opcode", e.OpCode},
+                      {"form", e.Form == ScriptForm::Framework ? "framework" : "pi"},
+                      {"width", e.Width},
+                      {"address", e.Address},
+                      {"values", e.Values},
+                      {"data", e.Data},
+                      {"mask", e.DataMask}});
 
-  if (!b.Events.empty()) {
-    ReportSection &events = report.Section("smm_events", "Board actions");
-    events.Lines = b.Events;
-    events.Data = b.Events;
-  }
+  if (!b.Events.empty())
+    report.Section("smm_events").Data = b.Events;
   for (const S3Result &s3 : b.S3) {
-    ReportSection &section = report.Section("s3", "S3 suspend and resume");
-    if (!section.Data.is_array())
-      section.Data = nlohmann::json::array();
+    nlohmann::json &section = report.Section("s3").Data;
+    if (!section.is_array())
+      section = nlohmann::json::array();
     std::vector<std::string> lost = s3.Lost(), differences = s3.Differences();
-    section.Lines.push_back("suspend lost " + std::to_string(lost.size()) + " registers; " +
-                            std::to_string(s3.Replayed) + " boot-script entries replayed");
-    for (const std::string &name : lost) {
-      uint64_t before = ValueIn(s3.BeforeSuspend, name), after = ValueIn(s3.AfterResume, name);
-      section.Lines.push_back("  " + name + ": " + Hex(before, 2) + " -> " +
-                              Hex(ValueIn(s3.AfterSuspend, name), 2) + " -> " + Hex(after, 2) +
-                              (before == after ? "  restored" : "  NOT RESTORED"));
-    }
-    if (differences.empty())
-      section.Lines.push_back("every compared register is back as start-up left it");
-    else
+    nlohmann::json registers = nlohmann::json::array();
+    for (const std::string &name : lost)
+      registers.push_back({{"name", name},
+                           {"before_suspend", ValueIn(s3.BeforeSuspend, name)},
+                           {"after_suspend", ValueIn(s3.AfterSuspend, name)},
+                           {"after_resume", ValueIn(s3.AfterResume, name)}});
+    if (!differences.empty())
       report.AddError("S3 resume left " + std::to_string(differences.size()) +
                       " registers different from before the suspend");
-    section.Data.push_back({{"lost", lost}, {"different", differences}, {"replayed", s3.Replayed}});
+    section.push_back({{"lost", lost},
+                       {"different", differences},
+                       {"replayed", s3.Replayed},
+                       {"registers", registers}});
   }
 
-  ReportSection &devices = report.Section("hotkey_devices", "Hot-key devices");
-  devices.Lines.push_back("backlight level " + std::to_string(b.Ec->BacklightLevel()) +
-                          ", output register " + Hex(b.Ports->Output(), 2) + ", ACPI mode " +
-                          (b.Ports->AcpiMode() ? "on" : "off") + ", SCIs " +
-                          std::to_string(b.Ports->SciCount()));
-  std::string keys;
-  for (uint8_t code : b.Ec->KeyboardStream())
-    keys += (keys.empty() ? "" : " ") + Hex(code, 2).substr(2);
-  devices.Lines.push_back("keyboard stream: " + (keys.empty() ? std::string("empty") : keys));
-  if (b.Ports->PowerOffRequested())
-    devices.Lines.push_back("machine off (power control 0xA00 = 0x19, 0xA01 bit 6)");
-  devices.Data = {{"backlight_level", b.Ec->BacklightLevel()},
-                  {"output", b.Ports->Output()},
-                  {"keyboard", b.Ec->KeyboardStream()},
-                  {"power_off", b.Ports->PowerOffRequested()},
-                  {"smis", b.Core->SmiCount()}};
+  report.Section("hotkey_devices").Data = {{"backlight_level", b.Ec->BacklightLevel()},
+                                           {"output", b.Ports->Output()},
+                                           {"acpi_mode", b.Ports->AcpiMode()},
+                                           {"scis", b.Ports->SciCount()},
+                                           {"keyboard", b.Ec->KeyboardStream()},
+                                           {"power_off", b.Ports->PowerOffRequested()},
+                                           {"smis", b.Core->SmiCount()}};
 }
 
 std::unique_ptr<Component> MakeSmmComponent() {

@@ -1,4 +1,5 @@
 // Readable lines for the TPM requests a boot sent through PassThroughToTpm.
+#include "sim/core/Text.h"
 #include "sim/tcg/TcgProtocol.h"
 
 #include <cstdio>
@@ -6,12 +7,6 @@
 namespace sim::tcg {
 
 namespace {
-
-std::string Hex(uint32_t v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", v);
-  return text;
-}
 
 std::string Flags(std::span<const uint8_t> data, std::initializer_list<const char *> names) {
   std::string text;
@@ -31,9 +26,9 @@ std::string DescribeExchange(const TcgProtocol::Exchange &exchange) {
   const Bytes &rs = exchange.Response;
   uint32_t ordinal = tpm::RequestOrdinal(rq);
   if (EFI_ERROR(exchange.Status) && rs.empty())
-    return "ordinal " + Hex(ordinal) + ": failed before the TPM (status " +
-           Hex(uint32_t(exchange.Status & 0xFF)) + ")";
-  std::string rc = "rc " + Hex(tpm::ResponseCode(rs));
+    return "ordinal " + HexNumber(ordinal) + ": failed before the TPM (status " +
+           HexNumber(uint32_t(exchange.Status & 0xFF)) + ")";
+  std::string rc = "rc " + HexNumber(tpm::ResponseCode(rs));
   // Capability data: response byte 14 on, after the 4-byte size (and a 2-byte tag for flags).
   auto capability = [&](size_t skip) {
     return rs.size() > 14 + skip ? std::span(rs).subspan(14 + skip) : std::span<const uint8_t>();
@@ -49,7 +44,7 @@ std::string DescribeExchange(const TcgProtocol::Exchange &exchange) {
                                    "physicalPresenceLock", "bGlobalLock"});
     if (area == 5 && sub == 0x111)
       return "GetCapability owner: " + rc + Flags(capability(0), {"owned"});
-    return "GetCapability " + Hex(area) + "/" + Hex(sub) + ": " + rc;
+    return "GetCapability " + HexNumber(area) + "/" + HexNumber(sub) + ": " + rc;
   }
   if (ordinal == kVendorStateOrdinal)
     return "vendor state: " + rc +
@@ -58,10 +53,10 @@ std::string DescribeExchange(const TcgProtocol::Exchange &exchange) {
                         {"disable", "deactivated", "owner install", "owned"})
                 : std::string());
   if (ordinal == tpm::TSC_ORD_PhysicalPresence && rq.size() >= 12)
-    return "TSC_PhysicalPresence " + Hex(tpm::GetU16(rq, 10)) + ": " + rc;
+    return "TSC_PhysicalPresence " + HexNumber(tpm::GetU16(rq, 10)) + ": " + rc;
   if (ordinal == tpm::TPM_ORD_ContinueSelfTest)
     return "ContinueSelfTest: " + rc;
-  return "ordinal " + Hex(ordinal) + ": " + rc;
+  return "ordinal " + HexNumber(ordinal) + ": " + rc;
 }
 
 } // namespace sim::tcg

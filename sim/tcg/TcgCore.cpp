@@ -4,6 +4,7 @@
 #include "sim/core/Errors.h"
 #include "sim/core/Guid.h"
 #include "sim/core/HandleDatabase.h"
+#include "sim/core/Status.h"
 #include "sim/core/Text.h"
 #include "support/Format.h"
 
@@ -90,42 +91,31 @@ void TcgCoreComponent::CallHook(Board &board, const Call &call) {
 }
 
 void TcgCoreComponent::Report(Board &board, BootReport &report) {
-  ReportSection &section = report.Section("hooks", "Hook table");
+  nlohmann::json &section = report.Section("hooks").Data;
   VOID *interface = nullptr;
   bool installed = !EFI_ERROR(board.Handles().LocateProtocol(&gPlatformHooksProtocolGuid, nullptr,
                                                              &interface)) &&
                    interface != nullptr;
-  section.Data["installed"] = installed;
+  section["installed"] = installed;
   if (installed) {
     std::vector<EFI_HANDLE> on = board.Handles().HandlesWith(gPlatformHooksProtocolGuid);
-    uint64_t number = on.empty() ? 0 : board.Handles().HandleNumber(on.front());
-    section.Lines.push_back("PlatformHooksProtocol installed on handle " + std::to_string(number));
+    section["handle"] = on.empty() ? 0 : board.Handles().HandleNumber(on.front());
     auto *slots = static_cast<void **>(interface);
-    auto &table = section.Data["slots"];
-    for (size_t i = 0; i < kPlatformHookCount; ++i) {
+    auto &table = section["slots"];
+    for (size_t i = 0; i < kPlatformHookCount; ++i)
       table.push_back({{"slot", i}, {"name", kPlatformHookNames[i]}, {"set", slots[i] != nullptr}});
-      section.Lines.push_back("  slot " + std::to_string(i) + " " + kPlatformHookNames[i] +
-                              (slots[i] ? "" : " (empty)"));
-    }
-  } else {
-    section.Lines.push_back("PlatformHooksProtocol not installed");
   }
-  auto &calls = section.Data["calls"];
+  auto &calls = section["calls"];
   calls = nlohmann::json::array();
   for (const Result &r : results_) {
-    std::string status = r.Found ? StatusName(r.Status) : "hook table not installed";
-    nlohmann::json entry = {{"slot", r.Slot},
-                            {"hook", kPlatformHookNames[r.Slot]},
-                            {"phase", r.Phase},
-                            {"status", status}};
-    std::string line =
-        "called " + std::string(kPlatformHookNames[r.Slot]) + " at " + r.Phase + ": " + status;
-    if (!r.Options.empty()) {
+    nlohmann::json entry = {
+        {"slot", r.Slot},
+        {"hook", kPlatformHookNames[r.Slot]},
+        {"phase", r.Phase},
+        {"status", r.Found ? StatusText(r.Status) : "hook table not installed"}};
+    if (!r.Options.empty())
       entry["options"] = ToHex(r.Options);
-      line += ", options " + ToHex(r.Options);
-    }
     calls.push_back(entry);
-    section.Lines.push_back(line);
   }
 }
 

@@ -1,4 +1,5 @@
 #include "sim/tpm/Tpm12.h"
+#include "sim/core/Text.h"
 #include "sim/tpm/SelfTestKey.h"
 
 #include <libtpms/tpm_error.h>
@@ -22,16 +23,10 @@ namespace {
 Tpm12 *gPowered = nullptr; // the chip libtpms currently runs
 bool gVersionChosen = false;
 
-std::string Hex32(uint32_t v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", v);
-  return text;
-}
-
 } // namespace
 
 TpmError::TpmError(const std::string &what, uint32_t code)
-    : std::runtime_error(what + " (TPM return code " + Hex32(code) + ")"), code_(code) {}
+    : std::runtime_error(what + " (TPM return code " + HexNumber(code) + ")"), code_(code) {}
 
 // libtpms calls back into the powered chip for its NV objects, the locality and
 // the hardware physical-presence pin.

@@ -3,6 +3,7 @@
 #include "sim/board/Components.h"
 #include "sim/core/Errors.h"
 #include "sim/core/HandleDatabase.h"
+#include "sim/core/Text.h"
 #include "sim/memory/MemoryMap.h"
 
 #include <cstdio>
@@ -14,16 +15,6 @@ namespace sim::tpm {
 namespace {
 
 constexpr const char *kNvFile = "tpm-nv.bin";
-
-std::string HexDigest(const Digest &d) {
-  std::string text;
-  char byte[3];
-  for (uint8_t b : d) {
-    std::snprintf(byte, sizeof byte, "%02x", b);
-    text += byte;
-  }
-  return text;
-}
 
 } // namespace
 
@@ -140,50 +131,35 @@ void TpmComponent::Report(Board &board, BootReport &report) {
   (void)board;
   if (!chip_ || !chip_->Powered())
     return;
-  ReportSection &section = report.Section("tpm", "TPM");
-  char vendor[16];
-  std::snprintf(vendor, sizeof vendor, "0x%04X", vendorId_);
-  section.Data["vendor_id"] = vendor;
-  section.Lines.push_back(std::string("vendor ") + vendor);
+  nlohmann::json &section = report.Section("tpm").Data;
+  section["vendor_id"] = HexNumber(vendorId_, 4);
   try {
     PermanentFlags p = chip_->ReadPermanentFlags();
     VolatileFlags v = chip_->ReadVolatileFlags();
-    bool owned = chip_->Owned();
-    section.Data["flags"] = {{"disable", p.Disable},
-                             {"deactivated", p.Deactivated},
-                             {"ownership", p.Ownership},
-                             {"owned", owned},
-                             {"physical_presence_lock", v.PhysicalPresenceLock}};
-    char line[160];
-    std::snprintf(line, sizeof line,
-                  "flags at end of boot: disable %d, deactivated %d, owner install %d, owned %d, "
-                  "physical presence lock %d",
-                  p.Disable, p.Deactivated, p.Ownership, owned, v.PhysicalPresenceLock);
-    section.Lines.push_back(line);
-    auto &pcrs = section.Data["pcrs"];
+    section["flags"] = {{"disable", p.Disable},
+                        {"deactivated", p.Deactivated},
+                        {"ownership", p.Ownership},
+                        {"owned", chip_->Owned()},
+                        {"physical_presence_lock", v.PhysicalPresenceLock}};
+    auto &pcrs = section["pcrs"];
     for (uint32_t i = 0; i < 8; ++i) {
-      std::string value;
       try {
-        value = HexDigest(chip_->ReadPcr(i));
+        pcrs[std::to_string(i)] = ToHex(chip_->ReadPcr(i));
       } catch (const TpmError &e) {
-        value = "(not readable: TPM return code " + std::to_string(e.Code()) + ")";
+        pcrs[std::to_string(i)] =
+            "(not readable: TPM return code " + std::to_string(e.Code()) + ")";
       }
-      pcrs[std::to_string(i)] = value;
-      section.Lines.push_back("PCR " + std::to_string(i) + " " + value);
     }
   } catch (const TpmError &e) {
-    section.Lines.push_back(std::string("TPM not readable: ") + e.what());
+    section["unreadable"] = e.what();
   }
   if (!tcg_)
     return;
-  section.Data["event_log_records"] = tcg_->Log().Records().size();
-  auto &requests = section.Data["requests"];
+  section["event_log_records"] = tcg_->Log().Records().size();
+  auto &requests = section["requests"];
   requests = nlohmann::json::array();
-  for (const auto &exchange : tcg_->Exchanges()) {
-    std::string text = tcg::DescribeExchange(exchange);
-    requests.push_back(text);
-    section.Lines.push_back("PassThroughToTpm: " + text);
-  }
+  for (const auto &exchange : tcg_->Exchanges())
+    requests.push_back(tcg::DescribeExchange(exchange));
 }
 
 } // namespace sim::tpm

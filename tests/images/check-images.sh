@@ -2,13 +2,18 @@
 # Checks built driver images for what a UEFI loader needs and what freestanding C++ must
 # not bring along: PE32+ for x64, boot-service driver subsystem, base relocations (the
 # loader places the image anywhere), no imports, no constructor sections.
-# Usage: check-images.sh LLVM_READOBJ IMAGE...
+# Usage: check-images.sh LLVM_READOBJ IMAGE[=SUBSYSTEM]...
+# SUBSYSTEM is the hexadecimal subsystem expected (default 0xB, boot-service driver;
+# 0xC runtime driver, the usual one of a PI SMM driver; 0xA application).
 set -uo pipefail
 readobj=$1
 shift
 
 failed=0
-for image in "$@"; do
+for arg in "$@"; do
+  image=${arg%%=*}
+  want=0xB
+  [ "$image" = "$arg" ] || want=${arg#*=}
   name=$(basename "$image")
   if [ ! -f "$image" ]; then
     echo "FAIL $name: $image does not exist (build the 'images' target first)"
@@ -27,8 +32,8 @@ for image in "$@"; do
   [ "$(field Format)" = "COFF-x86-64" ] || problems+=("format is '$(field Format)', not COFF-x86-64")
   grep -q '^ *Magic: 0x20B$' <<<"$out" || problems+=("optional header is not PE32+ (magic 0x20B)")
   [[ "$(field Machine)" == *"(0x8664)" ]] || problems+=("machine is '$(field Machine)', not x64 (0x8664)")
-  [[ "$(field Subsystem)" == *"(0xB)" ]] ||
-    problems+=("subsystem is '$(field Subsystem)', not a boot-service driver (0xB)")
+  [[ "$(field Subsystem)" == *"($want)" ]] ||
+    problems+=("subsystem is '$(field Subsystem)', not $want")
   [ "$(field AddressOfEntryPoint)" != "0x0" ] || problems+=("no entry point")
 
   sections=$(sed -n 's/^ *Name: \([^ ]*\) (.*/\1/p' <<<"$out")
@@ -49,7 +54,7 @@ for image in "$@"; do
     printf '  - %s\n' "${problems[@]}"
     failed=1
   else
-    echo "ok   $name: PE32+ x64, subsystem 0xB, relocations, no imports, sections: $(echo $sections)"
+    echo "ok   $name: PE32+ x64, subsystem $want, relocations, no imports, sections: $(echo $sections)"
   fi
 done
 exit $failed

@@ -31,7 +31,7 @@ const Accepted kAccepted[] = {
     {"DashDashEndsOptions", {"ppi", "--keys=F12", "--", "6"}, "PPI request: operation 6"},
     {"HelpListsExitCodes", {"--help"}, "3  a fault rule failed no call"},
     {"RuleCounted",
-     {"boot", "--fail", "SetVariable:Setup#1=EFI_DEVICE_ERROR"},
+     {"boot", "--fail", "SetVariable:Setup#1=EFI_DEVICE_ERROR", "--section", "faults"},
      "SetVariable:Setup#1=EFI_DEVICE_ERROR: failed 1 call"},
     {"CallsListsRuleNames", {"calls"}, "  SetVariable#"},
 };
@@ -65,7 +65,8 @@ TEST(ExitStatusTest, ACallsListNamesEveryRuleThatThenFires) {
   ASSERT_EQ(list.Exit, 0) << list.Err;
   for (const char *rule : {"SetVariable#1", "LocateProtocol#2", "AllocatePool#3"}) {
     ASSERT_NE(list.Out.find(std::string("  ") + rule), std::string::npos) << rule;
-    auto r = RunPlatsim({"boot", "--fail", std::string(rule) + "=EFI_DEVICE_ERROR"});
+    auto r = RunPlatsim(
+        {"boot", "--fail", std::string(rule) + "=EFI_DEVICE_ERROR", "--section", "faults"});
     EXPECT_NE(r.Exit, 3) << rule << " never fired:\n" << r.Err;
     EXPECT_NE(r.Out.find(std::string(rule) + "=EFI_DEVICE_ERROR: failed 1 call"), std::string::npos)
         << rule;

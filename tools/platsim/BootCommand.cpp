@@ -1,6 +1,7 @@
 // platsim boot: consecutive boots of the board (one by default).
 #include "tools/platsim/Commands.h"
 
+#include "sim/acpi/AcpiBoard.h"
 #include "sim/core/Errors.h"
 #include "sim/tpm/TpmComponent.h"
 
@@ -16,7 +17,8 @@ std::string EventLog(sim::Board &board) {
   return {binary.begin(), binary.end()};
 }
 
-constexpr OptionSpec kBootOptions[] = {{"--boots", "N"}, {"--event-log", "FILE"}};
+constexpr OptionSpec kBootOptions[] = {
+    {"--boots", "N"}, {"--event-log", "FILE"}, {"--no-acpiexec", ""}};
 } // namespace
 
 int RunBoot(Args args) {
@@ -28,6 +30,9 @@ int RunBoot(Args args) {
   Session session(options);
   if (auto path = parsed.Value("--event-log"))
     session.AddOutput(*path, [&session] { return EventLog(session.Board()); });
+  // The report shows what an OS's ACPI interpreter reads from the DSDT.
+  if (auto *acpi = session.Board().Find<sim::AcpiBoard>())
+    acpi->SetInterpreterEvaluation(!parsed.Has("--no-acpiexec"));
   for (unsigned i = 0; i < boots; ++i)
     session.Board().Boot();
   return session.Finish();

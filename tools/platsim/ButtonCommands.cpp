@@ -1,15 +1,17 @@
 // platsim press and platsim smi: a boot, then a button press on the EC or the
-// operating system's software SMIs through the command buffer. The results go
-// into the boot's report (text and --json).
+// operating system's software SMIs through the command buffer. Each result is
+// published as a section of the boot's report; scenarios run the same actions.
 #include "sim/core/Errors.h"
 #include "sim/core/Text.h"
 #include "sim/io/AccessTrace.h"
 #include "sim/smm/SmmComponent.h"
+#include "tools/platsim/Actions.h"
 #include "tools/platsim/Commands.h"
-#include "tools/platsim/ScanCodes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <map>
 
@@ -53,48 +55,6 @@ unsigned Number(const std::string &option, const std::string &text, unsigned max
   return unsigned(ParseNumber(option, text, 0, max));
 }
 
-std::string Hex(uint64_t value, int digits) {
-  return sim::HexNumber(value, digits);
-}
-
-// The status word's bits by name.
-std::string StatusText(uint32_t status) {
-  static const std::pair<uint32_t, const char *> bits[] = {
-      {0x10, "succeeded"},      {0x80, "handled"},          {0x100, "started"},
-      {0x200, "brightness up"}, {0x400, "brightness down"}, {0x1000, "key codes to EC"},
-  };
-  std::string text = Hex(status, 8);
-  std::string names;
-  for (auto [bit, name] : bits)
-    if (status & bit)
-      names += std::string(names.empty() ? "" : ", ") + name;
-  return names.empty() ? text : text + " (" + names + ")";
-}
-
-std::string ResultText(uint32_t result) {
-  switch (result) {
-  case 0:
-    return "0 (success)";
-  case 1:
-    return "1 (no button of that name)";
-  case 5:
-    return "5 (malformed data)";
-  case 6:
-    return "6 (password refused)";
-  default:
-    return std::to_string(result);
-  }
-}
-
-// The default settings word carries no enabled bit.
-std::string SettingsText(uint32_t settings, bool withEnabled) {
-  char text[96];
-  std::snprintf(text, sizeof text, "%s (delay %u, rate %u, repeat %s%s)", Hex(settings, 8).c_str(),
-                settings & 0xFF, (settings >> 8) & 0xFF, (settings & 0x10000) ? "on" : "off",
-                withEnabled ? ((settings & 0x1000000) ? ", enabled" : ", disabled") : "");
-  return text;
-}
-
 // Port accesses the SMM handlers made since `since` (the trace's Total()):
 // every port but the OS's SMI command port 0xB2.
 uint64_t HandlerPortAccesses(sim::Board &board, uint64_t since) {
@@ -105,16 +65,35 @@ uint64_t HandlerPortAccesses(sim::Board &board, uint64_t since) {
   return count;
 }
 
-// Runs a boot of the board, then `action` on it, and adds the lines it returns
-// to the report under `key`.
-int RunWithBoard(const BoardOptions &options, const std::string &key, const std::string &title,
-                 const std::function<void(sim::Board &, sim::ReportSection &)> &action) {
+// The OS command buffer's bytes up to its last non-zero byte (at least the
+// 28-byte header): what a reply shows.
+std::string ReplyBytes(const sim::OsCommandBuffer &os) {
+  auto bytes = os.Bytes();
+  size_t end = bytes.size();
+  while (end > 28 && bytes[end - 1] == 0)
+    --end;
+  end = std::min(bytes.size(), end + (end & 1));
+  return sim::ToHex(bytes.first(end));
+}
+
+// The ports the SMM handlers touched since `since`, in order of first touch.
+nlohmann::json PortsTouched(sim::Board &board, uint64_t since) {
+  std::vector<uint64_t> ports;
+  for (const sim::Access &a : board.Trace().Entries())
+    if (a.Sequence > since && a.Space == sim::AccessSpace::Port && a.Address != 0xB2 &&
+        std::find(ports.begin(), ports.end(), a.Address) == ports.end())
+      ports.push_back(a.Address);
+  return ports;
+}
+
+// Runs a boot of the board, then the action on it, published as its section.
+int RunWithBoard(const BoardOptions &options, const StoryAction &action) {
   Session session(options);
   sim::Board &board = session.Board();
   board.PowerOn();
   board.Run([&](sim::Board &b) {
     b.Sequence().Run(b);
-    action(b, b.Report().Section(key, title));
+    action.Run(b, b.Report().Section(action.Key).Data);
   });
   return session.Finish();
 }
@@ -126,94 +105,81 @@ struct Brightness {
   uint32_t Percent;
 };
 
-constexpr OptionSpec kPressOptions[] = {{"--hold", "N"}, {"--legacy", ""}};
+} // namespace
 
-int Press(Args args) {
-  BoardOptions options;
-  ParsedArgs parsed = ParseBoardOptions(args, kPressOptions, options);
-  unsigned hold = unsigned(parsed.Number("--hold", 0, 0, 100));
-  bool legacy = parsed.Has("--legacy");
-  if (parsed.Positionals().size() > 1)
-    throw UsageError("unexpected argument \"" + parsed.Positionals()[1] + "\"");
+StoryAction ParsePress(Args rest) {
   std::optional<std::string> name;
-  if (!parsed.Positionals().empty())
-    name = parsed.Positionals()[0];
+  unsigned hold = 0;
+  bool legacy = false;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == "--hold" && i + 1 < rest.size())
+      hold = Number("--hold", rest[++i], 100);
+    else if (rest[i] == "--legacy")
+      legacy = true;
+    else if (!name && rest[i].rfind("--", 0) != 0)
+      name = rest[i];
+    else
+      throw UsageError("unknown argument \"" + rest[i] + "\"");
+  }
   if (!name)
     throw UsageError("which button?");
   const ButtonName &button = FindButtonName(*name);
 
-  return RunWithBoard(
-      options, "button_press", "Button press", [&](sim::Board &b, sim::ReportSection &out) {
-        sim::SmmComponent &smm = SmmOf(b);
-        sim::EmbeddedController &ec = smm.Ec();
-        smm.Ports().SetAcpiMode(!legacy);
-        sim::OsCommandBuffer os = smm.Os();
-        auto brightness = [&] {
-          // What the OS would ask: SMI 0xE0 get.
-          uint32_t saved8 = os.Read32(8), saved4 = os.Read32(4);
-          os.Write32(8, 0);
-          os.RaiseSoftwareSmi(0xE0);
-          Brightness now{ec.BacklightLevel(), os.Read32(4)};
-          os.Write32(8, saved8);
-          os.Write32(4, saved4);
-          return now;
-        };
-        auto show = [](const Brightness &v) {
-          return std::to_string(v.Percent) + "% (EC level " + Hex(v.Level, 2) + ")";
-        };
+  return {"button_press", [=](sim::Board &b, nlohmann::json &out) {
+            sim::SmmComponent &smm = SmmOf(b);
+            sim::EmbeddedController &ec = smm.Ec();
+            smm.Ports().SetAcpiMode(!legacy);
+            sim::OsCommandBuffer os = smm.Os();
+            auto brightness = [&] {
+              // What the OS would ask: SMI 0xE0 get.
+              uint32_t saved8 = os.Read32(8), saved4 = os.Read32(4);
+              os.Write32(8, 0);
+              os.RaiseSoftwareSmi(0xE0);
+              Brightness now{ec.BacklightLevel(), os.Read32(4)};
+              os.Write32(8, saved8);
+              os.Write32(4, saved4);
+              return now;
+            };
 
-        out.Lines.push_back(std::string("button ") + button.Name + ", EC state bit " +
-                            Hex(button.EcBit, 2) + ", ACPI mode " + (legacy ? "off" : "on"));
-        if (button.EcBit == 0)
-          out.Lines.push_back("this button has no EC state bit: the EC reports no event for it");
-        Brightness start = brightness();
-        out.Data["button"] = button.Name;
-        out.Data["acpi_mode"] = !legacy;
-        out.Data["brightness_before"] = start.Percent;
-        nlohmann::json events = nlohmann::json::array();
-        std::vector<uint8_t> stream; // every step's key codes
+            Brightness start = brightness();
+            out = {{"button", button.Name},
+                   {"ec_bit", button.EcBit},
+                   {"acpi_mode", !legacy},
+                   {"brightness_before", start.Percent},
+                   {"backlight_level_before", start.Level}};
+            nlohmann::json events = nlohmann::json::array();
+            std::vector<uint8_t> stream; // every step's key codes
 
-        auto step = [&](const std::string &what, const std::function<void()> &act) {
-          ec.ClearKeyboardStream();
-          unsigned scis = smm.Ports().SciCount();
-          Brightness before = brightness();
-          uint64_t since = b.Trace().Total();
-          act();
-          uint64_t ports = HandlerPortAccesses(b, since);
-          std::vector<uint8_t> keys = ec.KeyboardStream();
-          stream.insert(stream.end(), keys.begin(), keys.end());
-          Brightness after = brightness();
-          unsigned notified = smm.Ports().SciCount() - scis;
-          std::string line = what + ": ";
-          line += keys.empty() ? "no key codes" : "key codes " + HexBytes(keys);
-          if (after.Level != before.Level || after.Percent != before.Percent)
-            line += "; brightness " + show(before) + " -> " + show(after);
-          if (notified)
-            line += "; OS notified (" + std::to_string(notified) + " SCI)";
-          line += " [" + std::to_string(ports) + " port accesses]";
-          out.Lines.push_back(line);
-          for (const std::string &key : DescribeScanCodes(keys))
-            out.Lines.push_back("    " + key);
-          events.push_back({{"event", what},
-                            {"key_codes", sim::ToHex(keys)},
-                            {"brightness", after.Percent},
-                            {"backlight_level", after.Level},
-                            {"os_notifications", notified},
-                            {"port_accesses", ports}});
-        };
+            auto step = [&](const std::string &what, const std::function<void()> &act) {
+              size_t already = ec.KeyboardStream().size();
+              unsigned scis = smm.Ports().SciCount();
+              uint64_t since = b.Trace().Total();
+              act();
+              uint64_t ports = HandlerPortAccesses(b, since);
+              const auto &all = ec.KeyboardStream();
+              std::vector<uint8_t> keys(all.begin() + std::ptrdiff_t(already), all.end());
+              stream.insert(stream.end(), keys.begin(), keys.end());
+              Brightness after = brightness();
+              events.push_back({{"event", what},
+                                {"key_codes", sim::ToHex(keys)},
+                                {"brightness", after.Percent},
+                                {"backlight_level", after.Level},
+                                {"os_notifications", smm.Ports().SciCount() - scis},
+                                {"port_accesses", ports}});
+            };
 
-        step("press", [&] { ec.Press(button.EcBit); });
-        for (unsigned i = 1; i <= hold; ++i)
-          step("hold " + std::to_string(i), [&] { ec.Hold(); });
-        step("release", [&] { ec.Release(button.EcBit); });
+            step("press", [&] { ec.Press(button.EcBit); });
+            for (unsigned i = 1; i <= hold; ++i)
+              step("hold " + std::to_string(i), [&] { ec.Hold(); });
+            step("release", [&] { ec.Release(button.EcBit); });
 
-        Brightness end = brightness();
-        out.Lines.push_back("brightness: " + show(end));
-        out.Data["events"] = events;
-        out.Data["brightness_after"] = end.Percent;
-        out.Data["keyboard_stream"] = sim::ToHex(stream);
-      });
+            out["events"] = events;
+            out["brightness_after"] = brightness().Percent;
+            out["keyboard_stream"] = sim::ToHex(stream);
+          }};
 }
+
+namespace {
 
 // ---- smi --------------------------------------------------------------------
 
@@ -242,23 +208,86 @@ std::u16string PasswordText(const std::optional<std::string> &password) {
   return password ? u"<utf-16/>" + sim::ToUtf16(*password) : u"";
 }
 
-constexpr OptionSpec kSmiOptions[] = {
-    {"--keys", "HEX"}, {"--repeat", "on|off"}, {"--delay", "N"},
-    {"--rate", "N"},   {"--password", "TEXT"},
-};
+// smi raw --input 0xE3|0xE0 [--arg N] --buffer HEX|@FILE
+StoryAction ParseRaw(std::map<std::string, std::string> &flags,
+                     const std::vector<std::string> &operands) {
+  if (!operands.empty())
+    throw UsageError("raw takes no operand \"" + operands[0] + "\"");
+  auto take = [&](const std::string &flag) -> std::optional<std::string> {
+    auto it = flags.find(flag);
+    if (it == flags.end())
+      return std::nullopt;
+    std::string value = it->second;
+    flags.erase(it);
+    return value;
+  };
+  auto input = take("--input");
+  if (!input)
+    throw UsageError("raw needs --input 0xE3 or 0xE0");
+  unsigned smi = Number("--input", *input, 0xFF);
+  std::optional<uint32_t> arg;
+  if (auto text = take("--arg"))
+    arg = Number("--arg", *text, 0xFFFFFFFF);
+  auto buffer = take("--buffer");
+  if (!buffer)
+    throw UsageError("raw needs --buffer HEX or --buffer @FILE");
+  std::vector<uint8_t> bytes;
+  if (!buffer->empty() && (*buffer)[0] == '@') {
+    std::ifstream in(buffer->substr(1), std::ios::binary);
+    if (!in)
+      throw UsageError("--buffer: cannot read " + buffer->substr(1));
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  } else {
+    std::string hex;
+    for (char c : *buffer)
+      if (c != ' ' && c != ':')
+        hex.push_back(c);
+    auto parsed = sim::FromHex(hex);
+    if (!parsed)
+      throw UsageError("--buffer takes hex bytes (\"1C000000 07000000 ...\") or @FILE");
+    bytes = *parsed;
+  }
+  return {"smi_request", [=](sim::Board &b, nlohmann::json &out) {
+            sim::OsCommandBuffer os = SmmOf(b).Os();
+            if (bytes.size() > os.Bytes().size())
+              throw UsageError("--buffer holds " + std::to_string(bytes.size()) +
+                               " bytes; the command buffer has " +
+                               std::to_string(os.Bytes().size()));
+            os.Clear();
+            std::copy(bytes.begin(), bytes.end(), os.Bytes().begin());
+            if (arg)
+              os.Write32(4, *arg);
+            uint64_t since = b.Trace().Total();
+            os.RaiseSoftwareSmi(uint8_t(smi));
+            out = {{"smi", smi},
+                   {"raw", true},
+                   {"sent", bytes.size()},
+                   {"status", os.Read32(0)},
+                   {"value", os.Read32(4)},
+                   {"port_accesses", HandlerPortAccesses(b, since)},
+                   {"ports_touched", PortsTouched(b, since)},
+                   {"reply", ReplyBytes(os)}};
+          }};
+}
 
-int Smi(Args args) {
-  BoardOptions options;
-  ParsedArgs parsed = ParseBoardOptions(args, kSmiOptions, options);
-  const auto &rest = parsed.Positionals();
+} // namespace
+
+StoryAction ParseSmi(Args rest) {
   if (rest.empty())
     throw UsageError("which request?");
   const std::string what = rest[0];
-  std::vector<std::string> operands(rest.begin() + 1, rest.end());
+  std::vector<std::string> operands;
   std::map<std::string, std::string> flags;
-  for (const OptionSpec &o : kSmiOptions)
-    if (auto value = parsed.Value(o.Name))
-      flags[std::string(o.Name)] = *value;
+  for (size_t i = 1; i < rest.size(); ++i) {
+    if (rest[i].rfind("--", 0) == 0) {
+      if (i + 1 >= rest.size())
+        throw UsageError(rest[i] + " needs a value");
+      flags[rest[i]] = rest[i + 1];
+      ++i;
+    } else {
+      operands.push_back(rest[i]);
+    }
+  }
   auto take = [&](const std::string &flag) -> std::optional<std::string> {
     auto it = flags.find(flag);
     if (it == flags.end())
@@ -275,21 +304,27 @@ int Smi(Args args) {
   };
   auto switchOperand = [&] { return operands.size() < 2 || OnOff(what, operands[1]); };
 
-  std::function<void(sim::OsCommandBuffer &, sim::ReportSection &)> run;
+  std::function<void(sim::OsCommandBuffer &, nlohmann::json &)> run;
+  if (what == "raw") {
+    StoryAction raw = ParseRaw(flags, operands);
+    if (!flags.empty())
+      throw UsageError("unknown option \"" + flags.begin()->first + "\" for raw");
+    return raw;
+  }
   if (what == "brightness") {
     std::optional<unsigned> set;
     if (operands.size() == 2 && operands[0] == "set")
       set = Number("set", operands[1], 0xFFFFFFFF);
     else if (!(operands.empty() || (operands.size() == 1 && operands[0] == "get")))
       throw UsageError("brightness [get | set PERCENT]");
-    run = [set](sim::OsCommandBuffer &os, sim::ReportSection &out) {
+    run = [set](sim::OsCommandBuffer &os, nlohmann::json &out) {
       os.Write32(4, set.value_or(0));
       os.Write32(8, set ? 1 : 0);
       os.RaiseSoftwareSmi(0xE0);
-      out.Lines.push_back(std::string("SMI 0xE0 ") + (set ? "set " + std::to_string(*set) : "get"));
-      out.Lines.push_back("percent (offset 4): " + std::to_string(os.Read32(4)));
-      out.Lines.push_back("status: " + StatusText(os.Read32(0)));
-      out.Data = {{"smi", 0xE0}, {"percent", os.Read32(4)}, {"status", os.Read32(0)}};
+      out = {{"smi", 0xE0},
+             {"set", set ? nlohmann::json(*set) : nlohmann::json()},
+             {"percent", os.Read32(4)},
+             {"status", os.Read32(0)}};
     };
   } else {
     Request request;
@@ -319,52 +354,49 @@ int Smi(Args args) {
     } else {
       throw UsageError("unknown request \"" + what + "\"");
     }
-    run = [request](sim::OsCommandBuffer &os, sim::ReportSection &out) {
+    run = [request](sim::OsCommandBuffer &os, nlohmann::json &out) {
       Raise(os, request);
       uint32_t value = os.Read32(4);
-      out.Lines.push_back("SMI 0xE3 command " + std::to_string(request.Command) + " " +
-                          sim::ToUtf8(request.Strings[0]));
-      out.Data = {{"smi", 0xE3}, {"command", request.Command}, {"status", os.Read32(0)}};
+      out = {{"smi", 0xE3},
+             {"command", request.Command},
+             {"name", sim::ToUtf8(request.Strings[0])},
+             {"status", os.Read32(0)}};
       if (request.Command == 0) {
         auto strings = os.ReadStrings(2);
-        out.Lines.push_back("default key codes: " + sim::ToUtf8(strings[0]));
-        out.Lines.push_back("current key codes: " + sim::ToUtf8(strings[1]));
-        out.Lines.push_back("action mode (offset 4): " + std::to_string(value));
-        out.Lines.push_back("current settings (offset 12): " + SettingsText(os.Read32(12), true));
-        out.Lines.push_back("default settings (offset 16): " + SettingsText(os.Read32(16), false));
-        out.Data["default_key_codes"] = sim::ToUtf8(strings[0]);
-        out.Data["key_codes"] = sim::ToUtf8(strings[1]);
-        out.Data["action_mode"] = value;
-        out.Data["settings"] = os.Read32(12);
-        out.Data["default_settings"] = os.Read32(16);
+        strings.resize(2);
+        out["default_key_codes"] = sim::ToUtf8(strings[0]);
+        out["key_codes"] = sim::ToUtf8(strings[1]);
+        out["action_mode"] = value;
+        out["settings"] = os.Read32(12);
+        out["default_settings"] = os.Read32(16);
       } else {
-        out.Lines.push_back("result code (offset 4): " + ResultText(value));
-        out.Data["result"] = value;
+        out["result"] = value;
       }
-      out.Lines.push_back("status: " + StatusText(os.Read32(0)));
     };
   }
   if (!flags.empty())
     throw UsageError("unknown option \"" + flags.begin()->first + "\" for " + what);
 
-  return RunWithBoard(
-      options, "smi_request", "Software SMI", [&](sim::Board &b, sim::ReportSection &out) {
-        sim::OsCommandBuffer os = SmmOf(b).Os();
-        uint64_t since = b.Trace().Total();
-        run(os, out);
-        uint64_t ports = HandlerPortAccesses(b, since);
-        out.Lines.push_back("port accesses by the handler: " + std::to_string(ports));
-        out.Data["port_accesses"] = ports;
-      });
+  return {"smi_request", [run](sim::Board &b, nlohmann::json &out) {
+            sim::OsCommandBuffer os = SmmOf(b).Os();
+            uint64_t since = b.Trace().Total();
+            run(os, out);
+            out["port_accesses"] = HandlerPortAccesses(b, since);
+            out["ports_touched"] = PortsTouched(b, since);
+            out["reply"] = ReplyBytes(os);
+          }};
 }
-
-} // namespace
 
 int RunPress(Args args) {
-  return Press(args);
+  BoardOptions options;
+  auto rest = ParseBoardOptions(args, options);
+  return RunWithBoard(options, ParsePress(rest));
 }
+
 int RunSmi(Args args) {
-  return Smi(args);
+  BoardOptions options;
+  auto rest = ParseBoardOptions(args, options);
+  return RunWithBoard(options, ParseSmi(rest));
 }
 
 } // namespace platsim

@@ -1,6 +1,7 @@
 // platsim's subcommands and the options every board-running command shares.
 #pragma once
 #include "sim/board/Board.h"
+#include "sim/report/TextView.h"
 #include "tools/platsim/Options.h"
 
 #include <filesystem>
@@ -24,19 +25,25 @@ struct Command {
 // The command table (Commands.cpp).
 std::span<const Command> CommandTable();
 
-// --board FILE, --state DIR, --json FILE, --fail RULE (repeatable).
+// --board FILE, --state DIR, --json FILE, --fail RULE (repeatable), and the
+// report's level of detail: -v, -vv, -q, --section NAME (repeatable).
 struct BoardOptions {
   std::optional<std::string> BoardFile;
   std::optional<std::filesystem::path> StateDir;
   std::optional<std::string> JsonFile;
   std::vector<std::string> Faults;
+  sim::report::TextOptions Text;
 };
 inline constexpr std::string_view kBoardOptionsUsage =
-    "[--board FILE] [--state DIR] [--json FILE] [--fail SERVICE[#N]=STATUS]...";
+    "[--board FILE] [--state DIR] [--json FILE] [--fail SERVICE[#N]=STATUS]... [-v|-vv|-q] "
+    "[--section NAME]...";
 
 // Parses args by the board options and the command's own `extra` table.
 // Fault rules are checked here: a mistyped rule is a usage error.
 ParsedArgs ParseBoardOptions(Args args, std::span<const OptionSpec> extra, BoardOptions &options);
+// Takes the board options out of args and returns the rest, for commands
+// that read their own arguments.
+std::vector<std::string> ParseBoardOptions(Args args, BoardOptions &options);
 // The command's arguments with no options of its own but the board's.
 void ParseOnlyBoardOptions(Args args, BoardOptions &options);
 
@@ -93,5 +100,6 @@ int RunPress(Args args);
 int RunSmi(Args args);
 int RunFirmware(Args args);
 int RunCalls(Args args);
+int RunScenario(Args args);
 
 } // namespace platsim

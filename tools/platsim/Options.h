@@ -35,6 +35,13 @@ inline constexpr OptionSpec kBoardOptionSpecs[] = {
     {"--state", "DIR"},
     {"--json", "FILE"},
     {"--fail", "RULE", true},
+    // The report's level of detail.
+    {"-v", ""},
+    {"--verbose", ""},
+    {"-vv", ""},
+    {"-q", ""},
+    {"--quiet", ""},
+    {"--section", "NAME", true},
 };
 
 class ParsedArgs {

@@ -3,8 +3,8 @@
 // boot 1 shows the confirmation screen and reads the keys (from --keys, the
 // board file, or the real keyboard when platsim runs in a terminal), the
 // board resets, boot 2's earlier phase carries the operation out on the TPM
-// and the driver records the result. Prints each boot's screen, the driver's
-// variables and the TPM flags before and after.
+// and the driver records the result. The story (each boot's screen, the driver's
+// variables, the TPM flags before and after) leads the report.
 #include "Platform/TpmPlatformVariables.h"
 #include "sim/console/ConsoleComponent.h"
 #include "sim/console/Terminal.h"
@@ -17,10 +17,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <iostream>
 #include <memory>
 #include <optional>
-#include <sstream>
 
 namespace platsim {
 
@@ -48,11 +46,6 @@ TpmFlags ReadFlags(sim::Board &board) {
   } catch (const std::exception &e) {
     return {true, std::string("unreadable: ") + e.what()};
   }
-}
-
-std::string Variable(sim::Board &board, const CHAR16 *name, const EFI_GUID &guid) {
-  const auto *v = board.Variables().Find(name, guid);
-  return v ? sim::ToHex(v->Data) : "(absent)";
 }
 
 constexpr OptionSpec kPpiOptions[] = {{"--keys", "KEY,..."}, {"--owned", ""}};
@@ -102,8 +95,12 @@ int RunPpi(Args args) {
     flags.push_back(ReadFlags(b));
   });
 
-  std::ostringstream story;
-  story << "PPI request: operation " << *operation << "\n";
+  nlohmann::json &story = board.Reports().Story("ppi");
+  story = {{"operation", *operation}, {"boots", nlohmann::json::array()}};
+  auto variable = [&](const CHAR16 *name, const EFI_GUID &guid) {
+    const auto *v = board.Variables().Find(name, guid);
+    return v ? nlohmann::json(sim::ToHex(v->Data)) : nlohmann::json();
+  };
   for (unsigned n = 1; n <= kMaxBoots; ++n) {
     sim::BootResult result = board.Boot();
     if (n == 1)
@@ -113,34 +110,28 @@ int RunPpi(Args args) {
       terminal.reset();
       console->Device().AttachTerminal(nullptr);
     }
-    story << "\n== Boot " << n << ": " << sim::OutcomeName(result.Outcome);
+    nlohmann::json boot = {{"boot", n}, {"outcome", sim::OutcomeName(result.Outcome)}};
     if (result.Outcome != sim::BootOutcome::Completed && !result.Phase.empty())
-      story << " in phase " << result.Phase;
-    story << "\n";
+      boot["phase"] = result.Phase;
     auto &device = console->Device();
-    if (device.ScreenBegun() != 0) {
-      story << "Screen:\n";
-      for (const auto &row : device.Screen().UsedRows())
-        story << "  |" << row << "\n";
-    }
+    if (device.ScreenBegun() != 0)
+      boot["screen"] = device.Screen().UsedRows();
     if (auto *ppi = board.Find<sim::PpiBoardComponent>(); ppi && ppi->LastExecution()) {
       const auto &e = *ppi->LastExecution();
-      story << "Earlier boot phase carried out operation " << unsigned(e.Operation) << ": "
-            << (e.Succeeded ? "done" : "failed") << "\n";
-      for (const auto &c : e.Result.Commands)
-        story << "  " << c << "\n";
+      boot["earlier_phase"] = {
+          {"operation", e.Operation}, {"succeeded", e.Succeeded}, {"commands", e.Result.Commands}};
     }
-    story << "ZELTCGPPIVAR " << Variable(board, kPpiRequestVariableName, gPpiRequestVariableGuid)
-          << ", TCG " << Variable(board, kTcgStateVariableName, gTcgStateVariableGuid)
-          << ", CMOS 0x6F " << sim::HexNumber(board.Cmos().Get(kCmosPpiFlagRegister), 2) << "\n";
+    boot["ZELTCGPPIVAR"] = variable(kPpiRequestVariableName, gPpiRequestVariableGuid);
+    boot["TCG"] = variable(kTcgStateVariableName, gTcgStateVariableGuid);
+    boot["cmos_6f"] = board.Cmos().Get(kCmosPpiFlagRegister);
+    story["boots"].push_back(boot);
     if (result.Outcome != sim::BootOutcome::Reset)
       break;
   }
   if (!flags.empty()) {
-    story << "\nTPM before: " << flags.front().Text << "\n";
-    story << "TPM after:  " << flags.back().Text << "\n";
+    story["tpm_before"] = flags.front().Text;
+    story["tpm_after"] = flags.back().Text;
   }
-  std::cout << story.str() << "\n";
   return session.Finish();
 }
 

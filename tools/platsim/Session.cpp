@@ -2,7 +2,9 @@
 
 #include "sim/core/Errors.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -28,6 +30,17 @@ ParsedArgs ParseBoardOptions(Args args, std::span<const OptionSpec> extra, Board
       throw UsageError(std::string("--fail: ") + e.what());
     }
   }
+  if (parsed.Has("-v") || parsed.Has("--verbose"))
+    options.Text.Verbosity = std::max(options.Text.Verbosity, 1);
+  if (parsed.Has("-vv"))
+    options.Text.Verbosity = 2;
+  if (parsed.Has("-q") || parsed.Has("--quiet"))
+    options.Text.Quiet = true;
+  for (const auto &name : parsed.Values("--section")) {
+    if (!sim::report::IsSectionName(name))
+      throw UsageError("unknown section \"" + name + "\" (" + sim::report::SectionNameList() + ")");
+    options.Text.Sections.push_back(name);
+  }
   for (const auto &[name, value] :
        {std::pair{"--board", options.BoardFile}, {"--json", options.JsonFile}})
     if (value && value->empty())
@@ -35,6 +48,32 @@ ParsedArgs ParseBoardOptions(Args args, std::span<const OptionSpec> extra, Board
   if (options.StateDir && options.StateDir->empty())
     throw UsageError("--state needs a directory name");
   return parsed;
+}
+
+std::vector<std::string> ParseBoardOptions(Args args, BoardOptions &options) {
+  std::vector<std::string> mine, rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string &a = args[i];
+    if (a == "--") {
+      rest.insert(rest.end(), args.begin() + long(i), args.end());
+      break;
+    }
+    std::string name = a.substr(0, a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos);
+    const OptionSpec *spec = nullptr;
+    for (const OptionSpec &o : kBoardOptionSpecs)
+      if (o.Name == name)
+        spec = &o;
+    if (spec == nullptr) {
+      rest.push_back(a);
+      continue;
+    }
+    mine.push_back(a);
+    if (!spec->Value.empty() && name.size() == a.size() && i + 1 < args.size() &&
+        args[i + 1].rfind("--", 0) != 0)
+      mine.push_back(args[++i]);
+  }
+  ParseOnlyBoardOptions(mine, options);
+  return rest;
 }
 
 void ParseOnlyBoardOptions(Args args, BoardOptions &options) {
@@ -129,7 +168,10 @@ int Session::Finish() {
       throw OutputError(e.what());
     }
   }
-  std::cout << report.ToText();
+  sim::report::TextOptions text = options_.Text;
+  // Colour only for a person at a terminal who has not asked for none.
+  text.Colour = ::isatty(STDOUT_FILENO) && std::getenv("NO_COLOR") == nullptr;
+  std::cout << sim::report::RenderText(report.ToJson(), text);
   for (const auto &rule : idle)
     std::cerr << "platsim: fault rule " << rule << " never fired: it matched no call"
               << " (platsim calls lists the calls)\n";

@@ -17,17 +17,18 @@ BOOLEAN IsEnd(const EFI_DEVICE_PATH_PROTOCOL *Node) {
 
 } // namespace
 
-EFI_STATUS LoadSiblingDriver(const CHAR16 *FileName, EFI_HANDLE *Handle, EFI_STATUS *LoadStatus) {
+EFI_STATUS LoadSiblingImage(const CHAR16 *FileName, EFI_HANDLE *Handle) {
+  *Handle = nullptr;
   EFI_LOADED_IMAGE_PROTOCOL *self = nullptr;
   EFI_STATUS status = gFw.Bs->HandleProtocol(gFw.Image, &gEfiLoadedImageProtocolGuid,
                                              reinterpret_cast<VOID **>(&self));
   if (EFI_ERROR(status))
-    return *LoadStatus = status;
+    return status;
   EFI_DEVICE_PATH_PROTOCOL *device = nullptr;
   status = gFw.Bs->HandleProtocol(self->DeviceHandle, &gEfiDevicePathProtocolGuid,
                                   reinterpret_cast<VOID **>(&device));
   if (EFI_ERROR(status))
-    return *LoadStatus = status;
+    return status;
 
   // The volume's device path, a file-path node naming the driver, the end node.
   UINT8 path[512];
@@ -38,7 +39,7 @@ EFI_STATUS LoadSiblingDriver(const CHAR16 *FileName, EFI_HANDLE *Handle, EFI_STA
   }
   UINTN nameBytes = (WideLength(FileName) + 1) * sizeof(CHAR16);
   if (length + 4 + nameBytes + 4 > sizeof(path))
-    return *LoadStatus = EFI_BUFFER_TOO_SMALL;
+    return EFI_BUFFER_TOO_SMALL;
   CopyBytes(path, device, length);
   UINT8 *file = path + length;
   file[0] = MEDIA_DEVICE_PATH;
@@ -52,9 +53,12 @@ EFI_STATUS LoadSiblingDriver(const CHAR16 *FileName, EFI_HANDLE *Handle, EFI_STA
   end[2] = 4;
   end[3] = 0;
 
-  *Handle = nullptr;
-  status = gFw.Bs->LoadImage(FALSE, gFw.Image, reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(path),
-                             nullptr, 0, Handle);
+  return gFw.Bs->LoadImage(FALSE, gFw.Image, reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(path),
+                           nullptr, 0, Handle);
+}
+
+EFI_STATUS LoadSiblingDriver(const CHAR16 *FileName, EFI_HANDLE *Handle, EFI_STATUS *LoadStatus) {
+  EFI_STATUS status = LoadSiblingImage(FileName, Handle);
   *LoadStatus = status;
   if (EFI_ERROR(status))
     return status;

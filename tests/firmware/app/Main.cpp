@@ -1,5 +1,7 @@
 // Entry of the firmware test application. OVMF boots it directly; it runs the
-// stories in order, prints the tally and powers the machine off.
+// stories in order, prints the tally, starts the operating system when the
+// volume carries one, and otherwise powers the machine off.
+#include "tests/firmware/app/OsHandOver.h"
 #include "tests/firmware/app/Stories.h"
 #include "tests/firmware/app/TestLog.h"
 
@@ -17,6 +19,7 @@ extern "C" EFI_STATUS EFIAPI FirmwareTestEntry(EFI_HANDLE ImageHandle,
     story.Run();
   }
   Print(u"%d passed, %d failed", PassedCount(), FailedCount());
+  StartOperatingSystem();
   gFw.Rt->ResetSystem(EfiResetShutdown, EFI_SUCCESS, 0, nullptr);
   return EFI_SUCCESS;
 }

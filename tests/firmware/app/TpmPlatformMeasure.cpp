@@ -44,6 +44,18 @@ Records NewRecords(EFI_TCG_PROTOCOL *Tcg, EFI_PHYSICAL_ADDRESS Since) {
   return found;
 }
 
+// How many records the log holds up to and including the one at Through.
+UINTN RecordsThrough(EFI_TCG_PROTOCOL *Tcg, EFI_PHYSICAL_ADDRESS Through) {
+  EventLogView log;
+  UINTN count = 0;
+  if (EFI_ERROR(GetEventLog(Tcg, &log)))
+    return 0;
+  for (auto *record = FirstEvent(log); record != nullptr; record = NextEvent(log, record))
+    if (reinterpret_cast<EFI_PHYSICAL_ADDRESS>(record) <= Through)
+      ++count;
+  return count;
+}
+
 EFI_PHYSICAL_ADDRESS LastEntry(EFI_TCG_PROTOCOL *Tcg) {
   EventLogView log;
   return EFI_ERROR(GetEventLog(Tcg, &log)) ? 0 : log.LastEntry;
@@ -213,6 +225,10 @@ VOID TpmPlatformMeasureStory() {
   before = LastEntry(tcg);
   SignalReadyToBoot();
   records = NewRecords(tcg, before);
+  // Where these records sit in the log, for a reader of the same log after the
+  // hand-over to an operating system (records counted from 0).
+  UINTN first = RecordsThrough(tcg, before);
+  Print(u"a later ready-to-boot logged records %d to %d", first, first + records.Count - 1);
   UINTN returning = 0;
   for (UINTN i = 0; i < records.Count; ++i) {
     Print(u"new record PCR %d type %x size %d", records.Record[i]->PCRIndex,

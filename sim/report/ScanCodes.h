@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
-namespace platsim {
+namespace sim::report {
 
 // Splits the stream into keys ("E0 30" is one) and names each one:
 // "E0 30  Volume Up pressed", "E0 B0  Volume Up released".
 std::vector<std::string> DescribeScanCodes(std::span<const uint8_t> stream);
-std::string HexBytes(std::span<const uint8_t> bytes);
 
-} // namespace platsim
+} // namespace sim::report

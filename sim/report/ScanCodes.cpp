@@ -1,9 +1,10 @@
-#include "tools/platsim/ScanCodes.h"
+#include "sim/report/ScanCodes.h"
+#include "sim/report/Format.h"
 
 #include <cstdio>
 #include <map>
 
-namespace platsim {
+namespace sim::report {
 
 namespace {
 
@@ -95,18 +96,6 @@ const std::map<uint8_t, const char *> kExtended = {
 
 } // namespace
 
-std::string HexBytes(std::span<const uint8_t> bytes) {
-  std::string text;
-  for (uint8_t b : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", b);
-    if (!text.empty())
-      text += ' ';
-    text += hex;
-  }
-  return text;
-}
-
 std::vector<std::string> DescribeScanCodes(std::span<const uint8_t> stream) {
   std::vector<std::string> lines;
   for (size_t i = 0; i < stream.size();) {
@@ -128,4 +117,4 @@ std::vector<std::string> DescribeScanCodes(std::span<const uint8_t> stream) {
   return lines;
 }
 
-} // namespace platsim
+} // namespace sim::report

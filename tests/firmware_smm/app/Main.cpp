@@ -1,0 +1,21 @@
+// Entry of the SMM story application. OVMF boots it after the SMM lock, when
+// the platform belongs to the OS: it plays the OS, prints the tally and powers
+// the machine off.
+#include "tests/firmware_smm/app/Log.h"
+#include "tests/firmware_smm/app/Stories.h"
+
+using namespace SmmStory;
+
+extern "C" EFI_STATUS EFIAPI SmmStoryEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+  gFw.Image = ImageHandle;
+  gFw.St = SystemTable;
+  gFw.Bs = SystemTable->BootServices;
+  gFw.Rt = SystemTable->RuntimeServices;
+  Print(u"start");
+  LoadStory();
+  SmramStory();
+  OsSmiStory();
+  Print(u"%d passed, %d failed", PassedCount(), FailedCount());
+  gFw.Rt->ResetSystem(EfiResetShutdown, EFI_SUCCESS, 0, nullptr);
+  return EFI_SUCCESS;
+}
