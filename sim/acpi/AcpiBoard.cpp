@@ -7,6 +7,7 @@
 #include "sim/board/Board.h"
 #include "sim/core/Errors.h"
 #include "sim/core/HandleDatabase.h"
+#include "sim/core/InputFile.h"
 #include "sim/core/SystemTables.h"
 #include "sim/memory/MemoryMap.h"
 
@@ -28,11 +29,17 @@ constexpr EFI_ACPI_TABLE_VERSION kAllVersions =
 const std::vector<std::string> kDefaultTables = {"APIC", "HPET", "MCFG", "FACP", "FACS", "DSDT"};
 const std::vector<std::string> kKnownTables = {"APIC", "HPET", "MCFG", "FACP", "FACS", "DSDT"};
 
+// A DSDT of a laptop is a few KiB to some tens of KiB.
+constexpr uintmax_t kMaxDsdtFile = 64 * 1024;
+
 AcpiBytes ReadAml(const std::filesystem::path &path, ConfigSection &section) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    section.Fail("dsdt", "cannot read " + path.string());
-  AcpiBytes bytes{std::istreambuf_iterator<char>(in), {}};
+  AcpiBytes bytes;
+  try {
+    auto data = ReadInputFile(path, kMaxDsdtFile);
+    bytes.assign(data.begin(), data.end());
+  } catch (const InputError &e) {
+    section.Fail("dsdt", e.what());
+  }
   if (bytes.size() < sizeof(EFI_ACPI_DESCRIPTION_HEADER) || AcpiSignatureOf(bytes) != "DSDT")
     section.Fail("dsdt", path.string() + " is no DSDT");
   return bytes;

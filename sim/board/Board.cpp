@@ -28,14 +28,13 @@ namespace sim {
 namespace {
 Board *gCurrent = nullptr;
 
-// State file names.
-constexpr const char *kVariablesFile = "variables.json";
-constexpr const char *kCmosFile = "cmos.bin";
+// The board's own state file: how many boots the board has had.
 constexpr const char *kBoardFile = "board.json";
+// Boots a state directory may count (far more than anyone runs).
+constexpr uint64_t kMaxLifetimeBoots = 1000000000;
 
 // Board-level sections of the board file (the components add theirs).
-const std::vector<std::string> kBoardSections = {"board",     "boot", "memory", "io",
-                                                 "variables", "cmos", "faults"};
+const std::vector<std::string> kBoardSections = {"board", "boot", "io", "faults"};
 } // namespace
 
 const char *OutcomeName(BootOutcome outcome) {
@@ -81,7 +80,15 @@ struct Board::Environment {
 
 Board::Board(BoardConfig config, std::filesystem::path stateDirectory)
     : config_(std::move(config)), state_(std::move(stateDirectory)) {
-  components_ = CreateComponents();
+  auto variables = std::make_unique<BoardVariables>();
+  auto cmos = std::make_unique<BoardCmos>();
+  variables_ = variables.get();
+  cmos_ = cmos.get();
+  components_.push_back(std::move(variables));
+  components_.push_back(std::move(cmos));
+  components_.push_back(std::make_unique<BoardMemory>());
+  for (auto &c : CreateComponents())
+    components_.push_back(std::move(c));
 
   std::vector<std::string> known = kBoardSections;
   ConfigSection &board = config_.Section("board");
@@ -136,70 +143,8 @@ void Board::ConfigureBoard(ConfigSection &boot) {
     boot.Fail("notify_levels", "expected \"any\" or \"named\"");
   namedNotifyLevels_ = levels == "named";
 
-  ConfigSection &memory = config_.Section("memory");
-  for (ConfigSection *r : memory.Objects("regions")) {
-    MemoryRegionConfig region;
-    region.Name = r->String("name", "");
-    if (region.Name.empty())
-      r->Fail("name", "every memory region needs a name");
-    region.Base = r->Integer("base", 0, 0, 0xFFFFFFFFull);
-    region.Size = r->Integer("size", 0, 1, 0x40000000ull);
-    if (region.Base + region.Size > 0x100000000ull)
-      r->Fail("size", "the region must end below 4 GiB");
-    memoryRegions_.push_back(region);
-  }
-  if (!memory.Has("regions"))
-    memoryRegions_ = {{"low", 0x7E000000, 0x01000000}};
-
   ConfigSection &io = config_.Section("io");
   traceLimit_ = io.Integer("trace_limit", traceLimit_, 1, 100000000);
-
-  ConfigSection &variables = config_.Section("variables");
-  size_t capacity = variables.Integer("capacity", 64 * 1024, 1024, 64ull << 20);
-  variables_ = VariableStore(capacity);
-  for (ConfigSection *v : variables.Objects("initial")) {
-    VariableStore::Variable var;
-    var.Name = ToUtf16(v->String("name", ""));
-    if (var.Name.empty())
-      v->Fail("name", "every variable needs a name");
-    var.Guid = v->Guid("guid", gEfiGlobalVariableGuid);
-    var.Attributes = UINT32(v->Integer("attributes", 7, 1, 7));
-    if (v->Has("data") && v->Has("size"))
-      v->Fail("size", "give either data or size, not both");
-    var.Data = v->Bytes("data", {});
-    if (v->Has("size"))
-      var.Data.assign(v->Integer("size", 0, 0, 0x10000), 0);
-    if (const json *set = v->Raw("set")) {
-      if (!set->is_object())
-        v->Fail("set", "expected an object of \"offset\": byte");
-      for (auto it = set->begin(); it != set->end(); ++it) {
-        char *end = nullptr;
-        unsigned long offset = std::strtoul(it.key().c_str(), &end, 0);
-        if (it.key().empty() || *end != '\0' || offset >= var.Data.size())
-          v->Fail("set." + it.key(),
-                  "offset outside the variable's " + std::to_string(var.Data.size()) + " bytes");
-        if (!it->is_number_integer() || it->get<int64_t>() < 0 || it->get<int64_t>() > 255)
-          v->Fail("set." + it.key(), "expected a byte value 0..255");
-        var.Data[offset] = uint8_t(it->get<int64_t>());
-      }
-    }
-    initialVariables_.push_back(std::move(var));
-  }
-
-  ConfigSection &cmos = config_.Section("cmos");
-  if (const json *initial = cmos.Raw("initial")) {
-    if (!initial->is_object())
-      cmos.Fail("initial", "expected an object of \"register\": byte");
-    for (auto it = initial->begin(); it != initial->end(); ++it) {
-      char *end = nullptr;
-      unsigned long reg = std::strtoul(it.key().c_str(), &end, 0);
-      if (it.key().empty() || *end != '\0' || reg >= CmosRam::kSize)
-        cmos.Fail("initial." + it.key(), "CMOS registers are 0..127");
-      if (!it->is_number_integer() || it->get<int64_t>() < 0 || it->get<int64_t>() > 255)
-        cmos.Fail("initial." + it.key(), "expected a byte value 0..255");
-      initialCmos_.emplace_back(uint8_t(reg), uint8_t(it->get<int64_t>()));
-    }
-  }
 
   ConfigSection &faults = config_.Section("faults");
   for (const auto &text : faults.Strings("rules", {})) {
@@ -212,24 +157,17 @@ void Board::ConfigureBoard(ConfigSection &boot) {
 }
 
 void Board::LoadPersistentState() {
-  if (auto bytes = state_.Load(kVariablesFile)) {
-    variables_.LoadNonVolatile(*bytes, (state_.Directory() / kVariablesFile).string());
-  } else {
-    for (const auto &v : initialVariables_)
-      variables_.Put(v);
-  }
-  if (auto bytes = state_.Load(kCmosFile)) {
-    cmos_.Load(*bytes, (state_.Directory() / kCmosFile).string());
-  } else {
-    for (auto [reg, value] : initialCmos_)
-      cmos_.Set(reg, value);
-  }
   if (auto bytes = state_.Load(kBoardFile)) {
-    try {
-      earlierBoots_ = json::parse(bytes->begin(), bytes->end()).at("boots").get<unsigned>();
-    } catch (const json::exception &e) {
-      throw SimulationError((state_.Directory() / kBoardFile).string() + ": " + e.what());
-    }
+    std::string origin = (state_.CommittedFolder() / kBoardFile).string();
+    json doc = json::parse(bytes->begin(), bytes->end(), nullptr, false);
+    if (doc.is_discarded() || !doc.is_object())
+      throw InputError(origin + ": not a JSON object");
+    auto boots = doc.find("boots");
+    if (boots == doc.end() || !boots->is_number_unsigned() ||
+        boots->get<uint64_t>() > kMaxLifetimeBoots)
+      throw InputError(origin + ": boots: expected a count from 0 to " +
+                       std::to_string(kMaxLifetimeBoots));
+    earlierBoots_ = unsigned(boots->get<uint64_t>());
   }
   for (auto &c : components_)
     c->LoadState(state_);
@@ -238,8 +176,6 @@ void Board::LoadPersistentState() {
 void Board::Commit() {
   for (auto &c : components_)
     c->SaveState(state_);
-  state_.Stage(kVariablesFile, variables_.SerializeNonVolatile());
-  state_.Stage(kCmosFile, cmos_.Serialize());
   std::string board = json{{"boots", LifetimeBoots()}}.dump() + "\n";
   state_.Stage(kBoardFile, {board.begin(), board.end()});
   state_.Commit();
@@ -314,7 +250,7 @@ void Board::PublishHobLists() {
 
 void Board::ExitBootServices() {
   Env().events.SignalGroup(gEfiEventExitBootServicesGuid);
-  variables_.SetRuntime(true);
+  Variables().SetRuntime(true);
 }
 
 const std::string &Board::Phase() const {
@@ -325,7 +261,7 @@ void Board::EnterPhase(const std::string &phase) {
   Environment &env = Env();
   env.pool.SetPhase(phase);
   env.handles.SetPhase(phase);
-  variables_.SetPhase(phase);
+  Variables().SetPhase(phase);
 }
 
 // ---- Boots ----------------------------------------------------------------------
@@ -345,18 +281,16 @@ void Board::PowerOn() {
       [this](std::string text) { report_.Current().AddError(text + " (phase " + Phase() + ")"); });
   env.events.SetCloseListener([&env](EFI_EVENT e) { env.handles.DropRegistrationsOf(e); });
   env.events.SetNamedNotifyLevelsOnly(namedNotifyLevels_);
-  variables_.DropVolatile();
-  variables_.SetRuntime(false);
-  variables_.ClearWrites();
+  Variables().DropVolatile();
+  Variables().SetRuntime(false);
+  Variables().ClearWrites();
   halted_ = false;
   images_.clear();
   EnterPhase("power-on");
 
-  cmosAtPowerOn_ = cmos_.Serialize();
+  cmosAtPowerOn_ = Cmos().Serialize();
   faultsAtPowerOn_ = faults_.Injected().size();
-  cmos_.Attach(env.io);
-  for (const auto &r : memoryRegions_)
-    env.memory.AddMemory(r.Name, r.Base, r.Size);
+  faultHitsAtPowerOn_ = faults_.Hits();
   for (auto &c : components_)
     c->PowerOn(*this);
 }
@@ -487,6 +421,9 @@ void Board::ReportBoard(const BootResult &result) {
   if (result.Outcome != BootOutcome::Completed && !result.Phase.empty())
     detail += (detail.empty() ? "" : ", ") + std::string("in phase ") + result.Phase;
   r.SetOutcome(OutcomeName(result.Outcome), detail);
+  // A boot that waits for what never comes did not run its story.
+  if (result.Outcome == BootOutcome::Hung)
+    r.AddError("the boot hung: " + result.Detail);
 
   r.Section("phases").Data = sequence_.Ran();
   if (!images_.empty()) {
@@ -501,7 +438,7 @@ void Board::ReportBoard(const BootResult &result) {
 
   json &vars = r.Section("variables").Data;
   vars = json::array();
-  for (const auto &w : variables_.Writes())
+  for (const auto &w : Variables().Writes())
     vars.push_back({{"name", ToUtf8(w.Name)},
                     {"guid", GuidToString(w.Guid)},
                     {"attributes", w.Attributes},
@@ -513,7 +450,7 @@ void Board::ReportBoard(const BootResult &result) {
   cmos = json::array();
   for (size_t i = 0; i < CmosRam::kSize; ++i) {
     uint8_t before = cmosAtPowerOn_.size() == CmosRam::kSize ? cmosAtPowerOn_[i] : 0;
-    uint8_t after = cmos_.Get(uint8_t(i));
+    uint8_t after = Cmos().Get(uint8_t(i));
     if (before != after)
       cmos.push_back({{"register", i}, {"before", before}, {"after", after}});
   }
@@ -572,15 +509,22 @@ void Board::ReportBoard(const BootResult &result) {
                         {"returned", x.Returned}});
   }
 
-  if (faults_.Injected().size() > faultsAtPowerOn_) {
-    json &faults = r.Section("faults").Data;
-    faults = json::array();
+  if (!faults_.Rules().empty() || faults_.Injected().size() > faultsAtPowerOn_) {
+    // Every rule with the calls it failed in this boot, then each failed call.
+    json rules = json::array();
+    for (size_t i = 0; i < faults_.Rules().size(); ++i) {
+      uint64_t before = i < faultHitsAtPowerOn_.size() ? faultHitsAtPowerOn_[i] : 0;
+      rules.push_back(
+          {{"rule", faults_.Rules()[i].ToString()}, {"failed_calls", faults_.Hits()[i] - before}});
+    }
+    json injected = json::array();
     for (size_t i = faultsAtPowerOn_; i < faults_.Injected().size(); ++i) {
       const auto &f = faults_.Injected()[i];
-      faults.push_back({{"service", f.Key},
-                        {"call", f.Call},
-                        {"status", f.NullBuffer ? std::string("NULL") : StatusText(f.Status)}});
+      injected.push_back({{"service", f.Key},
+                          {"call", f.Call},
+                          {"status", f.NullBuffer ? std::string("NULL") : StatusText(f.Status)}});
     }
+    r.Section("faults").Data = {{"rules", rules}, {"injected", injected}};
   }
 }
 

@@ -17,6 +17,7 @@
 #pragma once
 #include "Uefi/UefiSpec.h"
 #include "sim/board/BoardConfig.h"
+#include "sim/board/BoardParts.h"
 #include "sim/board/BootSequence.h"
 #include "sim/board/Component.h"
 #include "sim/core/Events.h"
@@ -103,8 +104,8 @@ public:
   // ---- Persistent parts --------------------------------------------------
   const BoardConfig &Config() const { return config_; }
   StateStore &State() { return state_; }
-  VariableStore &Variables() { return variables_; }
-  CmosRam &Cmos() { return cmos_; }
+  VariableStore &Variables() { return variables_->Store(); }
+  CmosRam &Cmos() { return cmos_->Ram(); }
   FaultInjector &Faults() { return faults_; }
   RunReport &Reports() { return report_; }
   BootReport &Report() { return report_.Current(); }
@@ -173,31 +174,25 @@ private:
 
   BoardConfig config_;
   StateStore state_;
-  VariableStore variables_;
-  CmosRam cmos_;
   FaultInjector faults_;
   RunReport report_;
   BootSequence sequence_;
   std::vector<std::unique_ptr<Component>> components_;
+  // The board's own parts, first in components_.
+  BoardVariables *variables_ = nullptr;
+  BoardCmos *cmos_ = nullptr;
   std::unique_ptr<Environment> env_;
   std::vector<BootResult> results_;
   std::vector<LoadedImage> images_;
   std::vector<uint8_t> cmosAtPowerOn_;
   size_t faultsAtPowerOn_ = 0;
+  std::vector<uint64_t> faultHitsAtPowerOn_;
   unsigned bootIndex_ = 0;
   unsigned earlierBoots_ = 0;
   bool resetReturns_ = false;
   bool namedNotifyLevels_ = false;
   bool halted_ = false;
   size_t traceLimit_ = 200000;
-  struct MemoryRegionConfig {
-    std::string Name;
-    uint64_t Base;
-    uint64_t Size;
-  };
-  std::vector<MemoryRegionConfig> memoryRegions_;
-  std::vector<VariableStore::Variable> initialVariables_;
-  std::vector<std::pair<uint8_t, uint8_t>> initialCmos_;
   std::string noPhase_;
 };
 

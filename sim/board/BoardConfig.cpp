@@ -2,6 +2,7 @@
 
 #include "sim/core/Errors.h"
 #include "sim/core/Guid.h"
+#include "sim/core/InputFile.h"
 #include "sim/core/Status.h"
 #include "sim/core/Text.h"
 
@@ -55,11 +56,10 @@ uint64_t ConfigSection::Integer(std::string_view key, uint64_t fallback, uint64_
     value = v.get<uint64_t>();
   } else if (v.is_string()) {
     std::string text = v.get<std::string>();
-    char *end = nullptr;
-    errno = 0;
-    value = std::strtoull(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno == ERANGE || text[0] == '-')
-      Fail(key, "expected an integer, found \"" + text + "\"");
+    auto parsed = ParseUnsigned(text);
+    if (!parsed)
+      Fail(key, "expected an integer (decimal or 0x hex), found \"" + text + "\"");
+    value = *parsed;
   } else {
     Fail(key, "expected a non-negative integer");
   }
@@ -188,16 +188,85 @@ void ConfigSection::RejectUnknownKeys() const {
 
 // ---- BoardConfig --------------------------------------------------------------
 
+namespace {
+// Where the parser is in the document ("tpm.vendor_id", "variables.initial[2]"),
+// and the keys each open object has: a repeated key is an error, not last-wins.
+class JsonPath {
+public:
+  void Key(const std::string &key, const std::string &file) {
+    Frame &top = frames_.back();
+    if (!top.Keys.insert(key).second)
+      throw BoardConfigError(file, Join(key), "the key appears twice in one object");
+    top.Key = key;
+  }
+  void Open(bool array) { frames_.push_back({array, {}, 0, {}}); }
+  void Close() {
+    frames_.pop_back();
+    Next();
+  }
+  void Next() {
+    if (!frames_.empty() && frames_.back().Array)
+      ++frames_.back().Index;
+  }
+  std::string Join(const std::string &last = {}) const {
+    std::string path;
+    for (size_t i = 0; i < frames_.size(); ++i) {
+      const Frame &f = frames_[i];
+      bool isLast = i + 1 == frames_.size();
+      if (f.Array)
+        path += "[" + std::to_string(f.Index) + "]";
+      else if (isLast && !last.empty())
+        path += (path.empty() ? "" : ".") + last;
+      else if (!f.Key.empty())
+        path += (path.empty() ? "" : ".") + f.Key;
+    }
+    return path;
+  }
+
+private:
+  struct Frame {
+    bool Array;
+    std::string Key;
+    size_t Index;
+    std::set<std::string> Keys;
+  };
+  std::vector<Frame> frames_;
+};
+} // namespace
+
 BoardConfig BoardConfig::FromText(std::string_view text, std::string name) {
   BoardConfig config;
   config.name_ = std::move(name);
+  JsonPath where;
+  auto track = [&](int, json::parse_event_t event, json &parsed) {
+    switch (event) {
+    case json::parse_event_t::object_start:
+      where.Open(false);
+      break;
+    case json::parse_event_t::array_start:
+      where.Open(true);
+      break;
+    case json::parse_event_t::object_end:
+    case json::parse_event_t::array_end:
+      where.Close();
+      break;
+    case json::parse_event_t::key:
+      where.Key(parsed.get<std::string>(), config.name_);
+      break;
+    case json::parse_event_t::value:
+      where.Next();
+      break;
+    }
+    return true;
+  };
   try {
-    config.document_ = std::make_shared<json>(json::parse(text));
-  } catch (const json::parse_error &e) {
+    config.document_ = std::make_shared<json>(json::parse(text, track));
+  } catch (const json::exception &e) {
     std::string what = e.what();
     // "[json.exception.parse_error.101] parse error at line 3, column 5: ..."
     auto at = what.find("parse error");
-    throw BoardConfigError(config.name_, "", at == std::string::npos ? what : what.substr(at));
+    throw BoardConfigError(config.name_, where.Join(),
+                           at == std::string::npos ? what : what.substr(at));
   }
   if (!config.document_->is_object())
     throw BoardConfigError(config.name_, "", "expected an object at the top level");
@@ -205,12 +274,16 @@ BoardConfig BoardConfig::FromText(std::string_view text, std::string name) {
 }
 
 BoardConfig BoardConfig::FromFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw BoardConfigError(path, "", "cannot read the file");
-  std::stringstream text;
-  text << in.rdbuf();
-  return FromText(text.str(), path);
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadInputFile(path, kMaxBoardFile);
+  } catch (const InputError &e) {
+    // "PATH: reason" -> the board file error's own form.
+    std::string what = e.what();
+    throw BoardConfigError(path, "", what.substr(std::min(what.size(), path.size() + 2)));
+  }
+  return FromText(std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()),
+                  path);
 }
 
 BoardConfig BoardConfig::Reference() {

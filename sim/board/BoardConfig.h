@@ -68,6 +68,8 @@ private:
 // The parsed board file and its sections.
 class BoardConfig {
 public:
+  // A board file is a few KiB; with inline data a few hundred.
+  static constexpr uintmax_t kMaxBoardFile = 4u << 20;
   // Throws BoardConfigError for unreadable files and malformed JSON.
   static BoardConfig FromFile(const std::string &path);
   static BoardConfig FromText(std::string_view text, std::string name);

@@ -17,12 +17,18 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// An input the run cannot use (a state file, an input file): names the file
+// and what is wrong with it.
+class InputError : public SimulationError {
+public:
+  using SimulationError::SimulationError;
+};
+
 // A board file that cannot be used. what() is "FILE: PATH: REASON".
-class BoardConfigError : public SimulationError {
+class BoardConfigError : public InputError {
 public:
   BoardConfigError(std::string file, std::string path, std::string reason)
-      : SimulationError(file + ": " + (path.empty() ? std::string("(document)") : path) + ": " +
-                        reason),
+      : InputError(file + ": " + (path.empty() ? std::string("(document)") : path) + ": " + reason),
         file_(std::move(file)), path_(std::move(path)), reason_(std::move(reason)) {}
   const std::string &File() const { return file_; }
   const std::string &Path() const { return path_; }

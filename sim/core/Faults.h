@@ -5,17 +5,25 @@
 // ("LocateProtocol", "GetVariable"), protocol calls as "Protocol.Function"
 // ("Tcg.PassThroughToTpm"). Calls that name a variable are also counted under
 // "Service:Name" ("SetVariable:Setup"), and a rule may target that key.
+// Only the calls in FaultPoints() can fail; a rule naming anything else is
+// refused when it is parsed, so a mistyped rule cannot pass unnoticed.
 #pragma once
 #include "Uefi/UefiBaseType.h"
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sim {
+
+// Every service and protocol call the board lets a rule fail, sorted.
+std::span<const std::string_view> FaultPoints();
+// Calls that are also counted per name ("SetVariable:Setup").
+bool FaultPointTakesDetail(std::string_view service);
 
 struct FaultRule {
   std::string Key;  // "GetVariable" or "GetVariable:Setup"
@@ -27,6 +35,7 @@ struct FaultRule {
 
   // "KEY=STATUS" or "KEY#N=STATUS", e.g. "SetVariable:Setup#2=EFI_DEVICE_ERROR";
   // "AllocatePool#N=NULL" for success with a NULL buffer.
+  // Throws SimulationError for an unknown call or status, or a bad N.
   static FaultRule Parse(std::string_view text);
   std::string ToString() const;
 };
@@ -40,14 +49,20 @@ public:
     bool NullBuffer = false;
   };
 
-  void Add(FaultRule rule) { rules_.push_back(std::move(rule)); }
+  void Add(FaultRule rule) {
+    rules_.push_back(std::move(rule));
+    hits_.push_back(0);
+  }
   void FailEvery(std::string key, EFI_STATUS status) { Add({std::move(key), 0, status}); }
   void FailNth(std::string key, uint64_t nth, EFI_STATUS status) {
     Add({std::move(key), nth, status});
   }
   // The n-th AllocatePool call (every call with nth 0) succeeds with a NULL buffer.
   void NullNthAllocation(uint64_t nth) { Add({"AllocatePool", nth, 0, true}); }
-  void ClearRules() { rules_.clear(); }
+  void ClearRules() {
+    rules_.clear();
+    hits_.clear();
+  }
 
   // Every faultable call consults this first: counts the call (under
   // "service" and, with a detail, "service:detail") and returns the status to
@@ -61,6 +76,11 @@ public:
   // can enumerate.
   const std::map<std::string, uint64_t, std::less<>> &CallCounts() const { return calls_; }
   const std::vector<FaultRule> &Rules() const { return rules_; }
+  // How many calls each rule failed (parallel to Rules()).
+  const std::vector<uint64_t> &Hits() const { return hits_; }
+  // Every counted call in order ("SetVariable:Setup#2"), when recording.
+  void RecordCalls(bool on) { recording_ = on; }
+  const std::vector<std::string> &CallLog() const { return callLog_; }
   const std::vector<Injection> &Injected() const { return injected_; }
   void ResetCounts() {
     calls_.clear();
@@ -71,6 +91,9 @@ private:
   uint64_t Count(std::string_view key);
 
   std::vector<FaultRule> rules_;
+  std::vector<uint64_t> hits_;
+  bool recording_ = false;
+  std::vector<std::string> callLog_;
   std::map<std::string, uint64_t, std::less<>> calls_;
   std::vector<Injection> injected_;
 };

@@ -3,10 +3,28 @@
 #include <algorithm>
 #include <cstring>
 
+#include <sys/mman.h>
+
 namespace sim {
 
-PoolAllocator::PoolAllocator() = default;
-PoolAllocator::~PoolAllocator() = default;
+PoolAllocator::PoolAllocator() {
+  // Reserved, not committed: only the pages the blocks touch take memory.
+  void *window = ::mmap(reinterpret_cast<void *>(kWindowBase), kWindowSize, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED_NOREPLACE, -1, 0);
+  if (window == MAP_FAILED)
+    return;
+  if (reinterpret_cast<uintptr_t>(window) != kWindowBase) { // a kernel without NOREPLACE
+    ::munmap(window, kWindowSize);
+    return;
+  }
+  windowNext_ = kWindowBase;
+  windowEnd_ = kWindowBase + kWindowSize;
+}
+
+PoolAllocator::~PoolAllocator() {
+  if (windowNext_ != 0)
+    ::munmap(reinterpret_cast<void *>(kWindowBase), kWindowSize);
+}
 
 namespace {
 bool ValidPoolType(EFI_MEMORY_TYPE type) {
@@ -30,10 +48,18 @@ EFI_STATUS PoolAllocator::Allocate(EFI_MEMORY_TYPE type, UINTN size, VOID **buff
 
 void *PoolAllocator::Allocate(EFI_MEMORY_TYPE type, size_t size) {
   // Blocks are 16-byte aligned; a zero-size request still gets a unique block.
-  auto storage = std::make_unique<uint8_t[]>(size ? size : 1);
-  std::memset(storage.get(), kFreshFill, size ? size : 1);
-  auto address = reinterpret_cast<uintptr_t>(storage.get());
-  memory_.push_back(std::move(storage));
+  // Freed blocks are never handed out again (see the header).
+  size_t bytes = size ? size : 1;
+  uintptr_t address;
+  if (windowNext_ != 0 && bytes <= windowEnd_ - windowNext_) {
+    address = windowNext_;
+    windowNext_ += (bytes + 15) & ~size_t(15);
+  } else {
+    auto storage = std::make_unique<uint8_t[]>(bytes);
+    address = reinterpret_cast<uintptr_t>(storage.get());
+    memory_.push_back(std::move(storage));
+  }
+  std::memset(reinterpret_cast<void *>(address), kFreshFill, bytes);
   live_[address] = Block{++serial_, address, size, type, phase_};
   liveBytes_ += size;
   return reinterpret_cast<void *>(address);

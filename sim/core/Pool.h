@@ -16,6 +16,13 @@ namespace sim {
 
 class PoolAllocator {
 public:
+  // Where the pool hands out its blocks: a window of the board's physical
+  // address space, mapped at the same host address, so two runs that
+  // allocate alike see the same addresses (a driver that logs a pool address
+  // logs the same bytes every run). Only one pool at a time holds the window;
+  // another one (two boards alive at once) uses host memory.
+  static constexpr uint64_t kWindowBase = 0x20000000;
+  static constexpr uint64_t kWindowSize = 0x10000000;
   struct Block {
     uint64_t Serial; // 1 for the first allocation of the pool
     uintptr_t Address;
@@ -59,6 +66,8 @@ private:
   std::map<uintptr_t, Block> live_;
   std::map<uintptr_t, Block> freed_;
   std::vector<std::unique_ptr<uint8_t[]>> memory_;
+  uintptr_t windowNext_ = 0; // 0: the window is not this pool's
+  uintptr_t windowEnd_ = 0;
   std::vector<Misuse> misuses_;
   size_t liveBytes_ = 0;
   uint64_t serial_ = 0;

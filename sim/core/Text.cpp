@@ -119,4 +119,30 @@ std::string HexNumber(uint64_t value, int digits) {
   return text;
 }
 
+std::optional<uint64_t> ParseUnsigned(std::string_view text) {
+  unsigned base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty())
+    return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    unsigned d;
+    if (c >= '0' && c <= '9')
+      d = unsigned(c - '0');
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = unsigned(c - 'a' + 10);
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = unsigned(c - 'A' + 10);
+    else
+      return std::nullopt;
+    if (value > (UINT64_MAX - d) / base)
+      return std::nullopt;
+    value = value * base + d;
+  }
+  return value;
+}
+
 } // namespace sim

@@ -21,5 +21,8 @@ std::string ToHex(std::span<const uint8_t> bytes);
 std::optional<std::vector<uint8_t>> FromHex(std::string_view text);
 // "0x1F" style for reports.
 std::string HexNumber(uint64_t value, int digits = 0);
+// "31" or "0x1F" (never octal: "010" is ten); nullopt for anything else or
+// a value above UINT64_MAX.
+std::optional<uint64_t> ParseUnsigned(std::string_view text);
 
 } // namespace sim

@@ -103,7 +103,11 @@ void Resets(const json &d, int, Lines &out) {
 }
 
 void Faults(const json &d, int, Lines &out) {
-  for (const auto &f : d)
+  for (const auto &r : d["rules"]) {
+    uint64_t n = r["failed_calls"].get<uint64_t>();
+    out.push_back(S(r["rule"]) + ": failed " + std::to_string(n) + (n == 1 ? " call" : " calls"));
+  }
+  for (const auto &f : d["injected"])
     out.push_back(S(f["service"]) + " call " + N(f["call"]) +
                   (S(f["status"]) == "NULL" ? " succeeded with a NULL buffer"
                                             : " failed with " + S(f["status"])));
@@ -419,7 +423,7 @@ constexpr SectionView kViews[] = {
     {"protocols", "Protocol changes", 1, false, Protocols},
     {"pool", "Pool", 1, false, Pool},
     {"resets", "ResetSystem calls", 1, false, Resets},
-    {"faults", "Injected faults", 1, false, Faults},
+    {"faults", "Fault rules", 1, false, Faults},
     {"tpm", "TPM", 1, false, Tpm},
     {"tpm_platform_state", "TPM platform state", 1, false, TpmPlatformState},
     {"hooks", "Hook table", 1, false, Hooks},

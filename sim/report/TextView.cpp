@@ -353,7 +353,7 @@ std::vector<std::string> SummaryLines(const json &boot) {
       out.push_back("reset: " + S(x["type"]) + ", status " + S(x["status"]) + " [" + S(x["phase"]) +
                     "]");
   if (boot.contains("faults"))
-    out.push_back("injected faults: " + std::to_string(boot["faults"].size()));
+    out.push_back("injected faults: " + std::to_string(boot["faults"]["injected"].size()));
   if (boot.contains("pool") && boot["pool"]["live_blocks"].get<uint64_t>())
     out.push_back("pool: " + S(boot["pool"]["live_blocks"]) + " blocks still allocated");
   return out;

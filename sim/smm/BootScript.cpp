@@ -1,27 +1,43 @@
 #include "sim/smm/BootScript.h"
 #include "sim/core/Faults.h"
 
+#include "sim/core/Errors.h"
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace sim {
 namespace {
 
-uint64_t ReadSized(const void *pointer, uint32_t width) {
-  switch (width) {
-  case EfiBootScriptWidthUint8:
-    return *static_cast<const uint8_t *>(pointer);
-  case EfiBootScriptWidthUint16:
-    return *static_cast<const uint16_t *>(pointer);
-  case EfiBootScriptWidthUint32:
-    return *static_cast<const uint32_t *>(pointer);
-  default:
-    return *static_cast<const uint64_t *>(pointer);
-  }
-}
-
 uint8_t WidthBytes(uint32_t width) {
   return uint8_t(1u << width);
+}
+
+// An operand the caller points at. A caller that used the other form's
+// signature passes a count or a port where the pointer belongs: the copy goes
+// through the kernel, which refuses unmapped addresses, so such a call ends
+// the run with an error naming it instead of a crash.
+uint64_t ReadSized(const void *pointer, uint32_t width) {
+  uint64_t value = 0;
+  iovec local{&value, WidthBytes(width)};
+  iovec remote{const_cast<void *>(pointer), WidthBytes(width)};
+  if (::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0) != ssize_t(local.iov_len)) {
+    if (errno != EFAULT) { // the call itself is not allowed here: read directly
+      std::memcpy(&value, pointer, local.iov_len);
+      return value;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "boot-script Write: the operand pointer %p points at no memory (a caller "
+                  "using the other form's signature?)",
+                  pointer);
+    throw SimulationError(text);
+  }
+  return value; // little-endian: the low bytes hold the operand
 }
 
 } // namespace

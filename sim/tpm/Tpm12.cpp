@@ -5,6 +5,7 @@
 #include <libtpms/tpm_error.h>
 #include <libtpms/tpm_library.h>
 #include <libtpms/tpm_memory.h>
+#include <openssl/sha.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -85,22 +86,46 @@ struct LibtpmsCallbacks {
 
 namespace {
 
-// Manufactured states are kept in a cache directory shared by the processes of
-// one machine (tests run one process each): PLATSIM_TPM_CACHE names it,
-// "none" turns the cache off; default: the temporary directory. The file name
-// carries the libtpms version; a file that does not parse is made anew.
+// Manufactured states are kept in a per-user cache directory (tests run one
+// process each): PLATSIM_TPM_CACHE names it, "none" turns the cache off;
+// default $XDG_CACHE_HOME/platsim, else ~/.cache/platsim (never the shared
+// temporary directory, where anyone could plant a state). The file name
+// carries the libtpms version and the format version; the file carries a
+// SHA-256 of its state, and a file that does not match is made anew.
 std::optional<std::filesystem::path> CacheFile(const std::string &name) {
   const char *dir = std::getenv("PLATSIM_TPM_CACHE");
   if (dir != nullptr && std::string(dir) == "none")
     return std::nullopt;
+  std::filesystem::path base;
+  if (dir != nullptr && *dir != '\0')
+    base = dir;
+  else if (const char *xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && *xdg == '/')
+    base = std::filesystem::path(xdg) / "platsim";
+  else if (const char *home = std::getenv("HOME"); home != nullptr && *home == '/')
+    base = std::filesystem::path(home) / ".cache" / "platsim";
+  else
+    return std::nullopt;
   std::error_code error;
-  std::filesystem::path base =
-      dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path(error);
-  if (error)
+  std::filesystem::create_directories(base, error);
+  if (error || !std::filesystem::is_directory(base, error))
     return std::nullopt;
   char version[16];
   std::snprintf(version, sizeof version, "%06X", TPMLIB_GetVersion());
-  return base / ("platsim-tpm12-" + std::string(version) + "-v1-" + name + ".nv");
+  return base / ("platsim-tpm12-" + std::string(version) + "-v2-" + name + ".nv");
+}
+
+constexpr char kCacheMagic[] = "platsim TPM cache 2\n";
+
+std::string CacheDigest(const Bytes &bytes) {
+  unsigned char digest[SHA256_DIGEST_LENGTH];
+  SHA256(bytes.data(), bytes.size(), digest);
+  std::string hex;
+  char pair[3];
+  for (unsigned char b : digest) {
+    std::snprintf(pair, sizeof pair, "%02x", b);
+    hex += pair;
+  }
+  return hex + "\n";
 }
 
 NvState CachedState(const std::string &name, const std::function<NvState()> &make) {
@@ -108,11 +133,18 @@ NvState CachedState(const std::string &name, const std::function<NvState()> &mak
   if (file) {
     std::ifstream in(*file, std::ios::binary);
     Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in && !bytes.empty()) {
-      try {
-        return Tpm12::ParseNv(bytes, file->string());
-      } catch (const std::runtime_error &) {
-        // made anew below
+    const size_t header = sizeof kCacheMagic - 1 + 2 * SHA256_DIGEST_LENGTH + 1;
+    if (bytes.size() > header &&
+        std::memcmp(bytes.data(), kCacheMagic, sizeof kCacheMagic - 1) == 0) {
+      Bytes state(bytes.begin() + long(header), bytes.end());
+      std::string recorded(bytes.begin() + long(sizeof kCacheMagic - 1),
+                           bytes.begin() + long(header));
+      if (recorded == CacheDigest(state)) {
+        try {
+          return Tpm12::ParseNv(state, file->string());
+        } catch (const std::runtime_error &) {
+          // made anew below
+        }
       }
     }
   }
@@ -121,7 +153,9 @@ NvState CachedState(const std::string &name, const std::function<NvState()> &mak
     // Written under a private name and renamed: readers never see half a file.
     std::filesystem::path temporary = file->string() + "." + std::to_string(::getpid()) + ".tmp";
     Bytes bytes = Tpm12(state).SerializeNv();
+    std::string header = kCacheMagic + CacheDigest(bytes);
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(header.data(), std::streamsize(header.size()));
     out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
     out.close();
     std::error_code error;

@@ -28,7 +28,7 @@ TEST(BoardConfigTest, BadBoardFilesNameTheFileThePathAndTheReason) {
       {R"({"cmos": {"initial": {"0x80": 1}}})", "cmos.initial.0x80", "0..127"},
       {R"({"faults": {"rules": ["GetVariable"]}})", "faults.rules", "SERVICE[#N]=STATUS"},
       {R"({"boot_manager": []})", "boot_manager", "expected an object"},
-      {R"({"drivers": {"tpm_platform": {"load": true},})", "", "parse error"},
+      {R"({"drivers": {"tpm_platform": {"load": true},})", "drivers.tpm_platform", "parse error"},
   };
   auto dir = testboard::FreshStateDirectory("simtest");
   for (const auto &c : cases) {

@@ -24,7 +24,7 @@ TEST_F(CmosTest, RegistersPersistAcrossRunsAndTheBootReportsChanges) {
   EXPECT_EQ(changes->Data[1]["register"], 0x6F);
   EXPECT_EQ(changes->Data[1]["after"], 0x0E);
   board_->Commit();
-  EXPECT_EQ(std::filesystem::file_size(state_ / "cmos.bin"), 128u);
+  EXPECT_EQ(std::filesystem::file_size(board_->State().CommittedFolder() / "cmos.bin"), 128u);
 
   NextRun();
   PortWrite8(0x70, 0x6F);
@@ -36,7 +36,7 @@ TEST_F(CmosTest, RegistersPersistAcrossRunsAndTheBootReportsChanges) {
 TEST_F(CmosTest, AStateFileOfTheWrongSizeIsRejected) {
   board_->Commit();
   {
-    std::ofstream out(state_ / "cmos.bin", std::ios::binary);
+    std::ofstream out(board_->State().CommittedFolder() / "cmos.bin", std::ios::binary);
     out << "short";
   }
   EXPECT_THROW(NextRun(), sim::SimulationError);

@@ -166,7 +166,7 @@ TEST_F(VariableTest, ARunThatDoesNotCommitLeavesTheStateDirectoryAlone) {
   const UINT8 first = 1, second = 2;
   rt_->SetVariable(u"Kept", &kVendor, kNvBsRt, 1, &first);
   board_->Commit();
-  std::ifstream in(state_ / "variables.json");
+  std::ifstream in(board_->State().CommittedFolder() / "variables.json");
   std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
   NextRun();
@@ -174,8 +174,9 @@ TEST_F(VariableTest, ARunThatDoesNotCommitLeavesTheStateDirectoryAlone) {
   NextRun(); // the previous run failed: no Commit
   EFI_STATUS status;
   EXPECT_EQ(Read(rt_, u"Kept", &status), std::vector<UINT8>{1});
-  std::ifstream again(state_ / "variables.json");
+  std::ifstream again(board_->State().CommittedFolder() / "variables.json");
   std::string after((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+  EXPECT_FALSE(before.empty());
   EXPECT_EQ(before, after);
   // A commit leaves no temporary files behind.
   for (const auto &entry : std::filesystem::directory_iterator(state_))
@@ -185,7 +186,7 @@ TEST_F(VariableTest, ARunThatDoesNotCommitLeavesTheStateDirectoryAlone) {
 TEST_F(VariableTest, ACorruptStateFileIsAnErrorNamingIt) {
   board_->Commit();
   {
-    std::ofstream out(state_ / "variables.json");
+    std::ofstream out(board_->State().CommittedFolder() / "variables.json");
     out << "{\"variables\": [{\"name\": \"X\"}]}";
   }
   try {

@@ -51,11 +51,7 @@ sim::SmmComponent &SmmOf(sim::Board &board) {
 }
 
 unsigned Number(const std::string &option, const std::string &text, unsigned max) {
-  char *end = nullptr;
-  unsigned long n = std::strtoul(text.c_str(), &end, 0);
-  if (text.empty() || *end != '\0' || n > max)
-    throw UsageError(option + " takes a number from 0 to " + std::to_string(max));
-  return unsigned(n);
+  return unsigned(ParseNumber(option, text, 0, max));
 }
 
 // Port accesses the SMM handlers made since `since` (the trace's Total()):

@@ -30,6 +30,9 @@ const Command kCommands[] = {
      RunSmi},
     {"ppi", "ppi OP [--keys KEY,...] [--owned] [--board FILE] [--state DIR] [--json FILE]",
      "a physical-presence request from the confirmation screen to the recorded result", RunPpi},
+    {"calls", "calls [--board FILE] [--state DIR] [--json FILE] [--fail RULE]...",
+     "boot once and list every call a --fail rule can fail, with the NAME#N that aims at it",
+     RunCalls},
     {"scenario", "scenario FILE [--junit FILE] [--board FILE] [--state DIR] [--json FILE]...",
      "run a story of many steps on one board in one run, with expect lines (docs/scenarios.md); "
      "exit 0 all expects held, 1 an expect failed or a board error, 2 a bad scenario file",

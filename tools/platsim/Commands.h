@@ -3,8 +3,10 @@
 #include "sim/board/Board.h"
 #include "sim/core/Errors.h"
 #include "sim/report/TextView.h"
+#include "tools/platsim/Options.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -13,8 +15,6 @@
 #include <vector>
 
 namespace platsim {
-
-using Args = std::span<const std::string>;
 
 struct Command {
   std::string_view Name;
@@ -25,12 +25,6 @@ struct Command {
 
 // The command table (Commands.cpp).
 std::span<const Command> CommandTable();
-
-// Bad command line: main prints it with the command's usage, exit status 2.
-class UsageError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 // --board FILE, --state DIR, --json FILE, --fail RULE (repeatable), and the
 // report's level of detail: -v, -vv, -q, --section NAME (repeatable).
@@ -45,25 +39,58 @@ inline constexpr std::string_view kBoardOptionsUsage =
     "[--board FILE] [--state DIR] [--json FILE] [--fail SERVICE[#N]=STATUS]... [-v|-vv|-q] "
     "[--section NAME]...";
 
-// Takes the shared options out of args; returns the remaining arguments.
+// Parses args by the board options and the command's own `extra` table.
+// Fault rules are checked here: a mistyped rule is a usage error.
+ParsedArgs ParseBoardOptions(Args args, std::span<const OptionSpec> extra, BoardOptions &options);
+// Takes the board options out of args and returns the rest, for commands
+// that read their own arguments.
 std::vector<std::string> ParseBoardOptions(Args args, BoardOptions &options);
+// The command's arguments with no options of its own but the board's.
+void ParseOnlyBoardOptions(Args args, BoardOptions &options);
+
+// platsim's exit statuses (README, --help).
+enum ExitCode : int {
+  kExitOk = 0,         // the story ran and nothing was wrong
+  kExitBoardError = 1, // the board or a driver reported an error, or the boot hung
+  kExitUsage = 2,      // usage or input error (command line, board file, state files)
+  kExitRuleIdle = 3,   // a fault rule failed no call
+  kExitBusy = 4,       // another run holds the state directory
+  kExitOutput = 5,     // an output file or the state directory could not be written
+};
+
+// An output file could not be written (exit status kExitOutput).
+class OutputError : public sim::SimulationError {
+public:
+  using sim::SimulationError::SimulationError;
+};
 
 // One run of a board: builds it (a fresh temporary state directory unless
-// --state is given, removed afterwards), and at Finish commits the state,
-// prints the report and writes --json. Without Finish (an error) the state
-// directory stays untouched.
+// --state is given, removed afterwards), and at Finish writes the output
+// files, commits the state and prints the report. Without Finish (an error)
+// the state directory stays untouched; a run that ends with a non-zero status
+// commits nothing either.
 class Session {
 public:
   explicit Session(const BoardOptions &options);
   ~Session();
   sim::Board &Board() { return *board_; }
-  // Exit status: 0, or 1 when a boot reported errors.
+  // An output file written at Finish from `contents`; checked for
+  // writability now, before any boot.
+  void AddOutput(const std::string &path, std::function<std::string()> contents);
+  // Exit status (ExitCode).
   int Finish();
 
 private:
+  struct Output {
+    std::string Path;
+    std::function<std::string()> Contents;
+    bool Created; // the check created it: removed again unless written
+  };
+  void Cleanup();
   BoardOptions options_;
   std::filesystem::path tempDir_;
   std::unique_ptr<sim::Board> board_;
+  std::vector<Output> outputs_;
 };
 
 // The board's part of type T; `what` names it in the error of a board without one.
@@ -80,6 +107,7 @@ int RunPowerButton(Args args);
 int RunPress(Args args);
 int RunSmi(Args args);
 int RunFirmware(Args args);
+int RunCalls(Args args);
 int RunScenario(Args args);
 
 } // namespace platsim

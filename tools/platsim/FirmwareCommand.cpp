@@ -27,27 +27,22 @@ constexpr const char *kSmmBanner =
 } // namespace
 
 int RunFirmware(Args args) {
-  std::string images = PLATSIM_IMAGES_DIR;
-  std::optional<std::string> keep;
-  bool os = false;
-  bool smm = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string &a = args[i];
-    if (a == "--os" || a == "--smm") {
-      (a == "--os" ? os : smm) = true;
-      continue;
-    }
-    if (a != "--images" && a != "--keep")
-      throw UsageError("unexpected argument \"" + a + "\"");
-    if (i + 1 == args.size())
-      throw UsageError(a + " needs a directory");
-    if (a == "--images")
-      images = args[++i];
-    else
-      keep = args[++i];
-  }
+  static constexpr OptionSpec kOptions[] = {
+      {"--images", "DIR"}, {"--keep", "DIR"}, {"--os", ""}, {"--smm", ""}};
+  ParsedArgs parsed = ParseArgs(args, kOptions);
+  if (!parsed.Positionals().empty())
+    throw UsageError("unexpected argument \"" + parsed.Positionals().front() + "\"");
+  bool os = parsed.Has("--os");
+  bool smm = parsed.Has("--smm");
   if (os && smm)
     throw UsageError("--os and --smm are separate runs: give one");
+  // The script runs elsewhere: relative directories are the caller's.
+  std::error_code ec;
+  std::string images =
+      std::filesystem::absolute(parsed.Value("--images").value_or(PLATSIM_IMAGES_DIR), ec).string();
+  std::optional<std::string> keep = parsed.Value("--keep");
+  if (keep)
+    keep = std::filesystem::absolute(*keep, ec).string();
   const std::filesystem::path script = std::filesystem::path(PLATSIM_SOURCE_DIR) / "scripts" /
                                        (smm  ? kSmmScript
                                         : os ? "os-run.sh"

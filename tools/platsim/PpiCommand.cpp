@@ -48,34 +48,20 @@ TpmFlags ReadFlags(sim::Board &board) {
   }
 }
 
-unsigned ParseOperation(const std::string &text) {
-  char *end = nullptr;
-  unsigned long value = std::strtoul(text.c_str(), &end, 0);
-  if (text.empty() || *end != '\0' || value > 255)
-    throw UsageError("OP is an operation code from 0 to 255");
-  return unsigned(value);
-}
+constexpr OptionSpec kPpiOptions[] = {{"--keys", "KEY,..."}, {"--owned", ""}};
 
 } // namespace
 
 int RunPpi(Args args) {
   BoardOptions options;
-  auto rest = ParseBoardOptions(args, options);
-  std::optional<unsigned> operation;
-  std::optional<std::string> keys;
-  bool owned = false;
-  for (size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == "--keys" && i + 1 < rest.size())
-      keys = rest[++i];
-    else if (rest[i] == "--owned")
-      owned = true;
-    else if (!operation && rest[i].rfind("--", 0) != 0)
-      operation = ParseOperation(rest[i]);
-    else
-      throw UsageError("unknown argument \"" + rest[i] + "\"");
-  }
-  if (!operation)
+  ParsedArgs parsed = ParseBoardOptions(args, kPpiOptions, options);
+  std::optional<std::string> keys = parsed.Value("--keys");
+  bool owned = parsed.Has("--owned");
+  if (parsed.Positionals().empty())
     throw UsageError("OP is missing");
+  if (parsed.Positionals().size() > 1)
+    throw UsageError("unexpected argument \"" + parsed.Positionals()[1] + "\"");
+  std::optional<unsigned> operation = unsigned(ParseNumber("OP", parsed.Positionals()[0], 0, 255));
 
   Session session(options);
   sim::Board &board = session.Board();

@@ -3,8 +3,6 @@
 #include "sim/devices/ChipsetComponent.h"
 #include "tools/platsim/Commands.h"
 
-#include <cstdlib>
-
 namespace platsim {
 
 namespace {
@@ -13,26 +11,16 @@ sim::ChipsetComponent &ChipsetOf(sim::Board &board) {
   return PartOf<sim::ChipsetComponent>(board, "chipset component");
 }
 
-unsigned CountOption(std::vector<std::string> &rest, const std::string &name) {
-  unsigned count = 1;
-  for (size_t i = 0; i < rest.size(); i += 2) {
-    if (rest[i] != name || i + 1 >= rest.size())
-      throw UsageError("unknown argument \"" + rest[i] + "\"");
-    char *end = nullptr;
-    unsigned long n = std::strtoul(rest[i + 1].c_str(), &end, 10);
-    if (rest[i + 1].empty() || *end != '\0' || n == 0 || n > 100)
-      throw UsageError(name + " takes a number from 1 to 100");
-    count = unsigned(n);
-  }
-  return count;
-}
+constexpr OptionSpec kS3Options[] = {{"--cycles", "N"}};
 
 } // namespace
 
 int RunS3(Args args) {
   BoardOptions options;
-  auto rest = ParseBoardOptions(args, options);
-  unsigned cycles = CountOption(rest, "--cycles");
+  ParsedArgs parsed = ParseBoardOptions(args, kS3Options, options);
+  if (!parsed.Positionals().empty())
+    throw UsageError("unexpected argument \"" + parsed.Positionals().front() + "\"");
+  unsigned cycles = unsigned(parsed.Number("--cycles", 1, 1, 100));
   Session session(options);
   sim::Board &board = session.Board();
   board.PowerOn();
@@ -46,9 +34,7 @@ int RunS3(Args args) {
 
 int RunPowerButton(Args args) {
   BoardOptions options;
-  auto rest = ParseBoardOptions(args, options);
-  if (!rest.empty())
-    throw UsageError("unknown argument \"" + rest[0] + "\"");
+  ParseOnlyBoardOptions(args, options);
   Session session(options);
   sim::Board &board = session.Board();
   board.PowerOn();
