@@ -2,10 +2,10 @@
 // acpiexec evaluates the TPM device's _STA and QESD in the table before and
 // after TpmPlatformDxe's start-up, with "Setup" byte 599 asking for the flag
 // or not.
+#include "sim/acpi/AcpiExec.h"
 #include "Platform/SetupData.h"
 #include "acpi/AmlFixture.h"
 #include "sim/acpi/AcpiBoard.h"
-#include "sim/acpi/AcpiExec.h"
 #include "sim/acpi/AcpiTables.h"
 #include "sim/board/Board.h"
 #include "sim/report/SectionViews.h"

@@ -100,11 +100,11 @@ TEST_F(FaultTest, AllocationsFailWithAStatusOrWithANullBuffer) {
 }
 
 TEST(FaultRuleTest, ParseRejectsMalformedRules) {
-  for (const char *bad : {"LocateProtocol", "=EFI_NOT_FOUND", "LocateProtocol#0=EFI_NOT_FOUND",
-                          "LocateProtocol#x=EFI_NOT_FOUND", "LocateProtocol=NO_SUCH_STATUS",
-                          "GetVariable=NULL",
-                          // statuses by name only: a number hides a typo
-                          "GetVariable:Setup#2=0x8000000000000007"})
+  for (const char *bad :
+       {"LocateProtocol", "=EFI_NOT_FOUND", "LocateProtocol#0=EFI_NOT_FOUND",
+        "LocateProtocol#x=EFI_NOT_FOUND", "LocateProtocol=NO_SUCH_STATUS", "GetVariable=NULL",
+        // statuses by name only: a number hides a typo
+        "GetVariable:Setup#2=0x8000000000000007"})
     EXPECT_THROW(sim::FaultRule::Parse(bad), sim::SimulationError) << bad;
   auto rule = sim::FaultRule::Parse("GetVariable:Setup#2=EFI_DEVICE_ERROR");
   EXPECT_EQ(rule.Key, "GetVariable:Setup");
