@@ -182,7 +182,7 @@ EFI_STATUS Console::ReadKey(EFI_INPUT_KEY *key) {
     *key = terminal_->ReadKey();
   } else {
     if (++emptyPolls_ > kMaxEmptyPolls)
-      throw BoardHung{"the firmware waits for a key and no key is left"};
+      throw BoardHung{"the confirmation screen is waiting for a key and no key is left"};
     return EFI_NOT_READY;
   }
   emptyPolls_ = 0;

@@ -75,7 +75,7 @@ bool CommitKilledAt(const fs::path &dir, int stop) {
 
 class StateStoreKillTest : public ::testing::TestWithParam<bool> {
 protected:
-  void SetUp() override { dir_ = simtest::NewStateDirectory() / "state"; }
+  void SetUp() override { dir_ = testboard::FreshStateDirectory("simtest") / "state"; }
   void TearDown() override { fs::remove_all(dir_.parent_path()); }
   fs::path dir_;
 };
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, StateStoreKillTest, ::testing::Values(false, t
                          [](const auto &info) { return info.param ? "Flat" : "Generations"; });
 
 TEST(StateStoreLockTest, ASecondProcessIsRefusedAndNamesTheHolder) {
-  fs::path dir = simtest::NewStateDirectory() / "state";
+  fs::path dir = testboard::FreshStateDirectory("simtest") / "state";
   int ready[2], done[2];
   ASSERT_EQ(::pipe(ready), 0);
   ASSERT_EQ(::pipe(done), 0);

@@ -1,5 +1,6 @@
 #include "tools/platsim/Scenario.h"
 #include "tools/platsim/Commands.h"
+#include "tools/platsim/Options.h"
 
 #include "sim/console/Keys.h"
 #include "sim/core/Errors.h"
@@ -20,13 +21,13 @@ sim::ChipsetComponent &ChipsetOf(sim::Board &board) {
   return PartOf<sim::ChipsetComponent>(board, "chipset component");
 }
 
+// Decimal or 0x hex, never octal ("010" is ten), as on the command line.
 unsigned long Number(const std::string &text, unsigned long max, const std::string &what) {
-  char *end = nullptr;
-  unsigned long n = std::strtoul(text.c_str(), &end, 0);
-  if (text.empty() || text[0] == '-' || *end != '\0' || n > max)
-    throw std::invalid_argument(what + " is a number from 0 to " + std::to_string(max) +
-                                ", not \"" + text + "\"");
-  return n;
+  try {
+    return static_cast<unsigned long>(ParseNumber(what, text, 0, max));
+  } catch (const UsageError &e) {
+    throw std::invalid_argument(e.what());
+  }
 }
 
 // Hex bytes given as separate words ("E0 20") or run together ("E020").
