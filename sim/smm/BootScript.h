@@ -50,9 +50,13 @@ private:
     EFI_BOOT_SCRIPT_SAVE_PROTOCOL Protocol;
     BootScript *Owner;
   };
-  static EFI_STATUS EFIAPI FrameworkWrite(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *This, UINT16 TableName,
-                                          UINT16 OpCode, ...);
-  static EFI_STATUS EFIAPI PiWrite(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *This, UINTN OpCode, ...);
+  // A driver may call one Write through the other's type (a board that serves
+  // one form under both lookups): the board takes the call and checks its
+  // operands, so such a run ends with the board's error, not the sanitizer's.
+  __attribute__((no_sanitize("function"))) static EFI_STATUS EFIAPI
+  FrameworkWrite(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *This, UINT16 TableName, UINT16 OpCode, ...);
+  __attribute__((no_sanitize("function"))) static EFI_STATUS EFIAPI
+  PiWrite(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *This, UINTN OpCode, ...);
   static EFI_STATUS EFIAPI CloseTable(EFI_BOOT_SCRIPT_SAVE_PROTOCOL *This, UINT16 TableName,
                                       EFI_PHYSICAL_ADDRESS *Address);
   EFI_STATUS Record(ScriptEntry entry, va_list args);
