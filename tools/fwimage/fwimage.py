@@ -346,12 +346,12 @@ def verify(out_data, before, added, where):
 def cmd_add(args):
     if len(args) < 3:
         raise ValueError('add needs INPUT OUTPUT FILE...')
-    source, target, specs = args[0], args[1], [parse_file_arg(a) for a in args[2:]]
+    source, target, files = args[0], args[1], [parse_file_arg(a) for a in args[2:]]
     data = open(source, 'rb').read()
     image = Image(data, source)
     before = image.dxe_files()
     added = []
-    for kind, name, path, dependencies in specs:
+    for kind, name, path, dependencies in files:
         pe = open(path, 'rb').read()
         ui_name = path.rsplit('/', 1)[-1].rsplit('.', 1)[0]
         added.append((name, driver_file(kind, name, pe, dependencies, ui_name)))

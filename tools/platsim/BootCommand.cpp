@@ -17,7 +17,7 @@ std::string EventLog(sim::Board &board) {
   return {binary.begin(), binary.end()};
 }
 
-constexpr OptionSpec kBootOptions[] = {
+constexpr OptionRow kBootOptions[] = {
     {"--boots", "N"}, {"--event-log", "FILE"}, {"--no-acpiexec", ""}};
 } // namespace
 

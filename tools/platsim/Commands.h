@@ -41,7 +41,7 @@ inline constexpr std::string_view kBoardOptionsUsage =
 
 // Parses args by the board options and the command's own `extra` table.
 // Fault rules are checked here: a mistyped rule is a usage error.
-ParsedArgs ParseBoardOptions(Args args, std::span<const OptionSpec> extra, BoardOptions &options);
+ParsedArgs ParseBoardOptions(Args args, std::span<const OptionRow> extra, BoardOptions &options);
 // Takes the board options out of args and returns the rest, for commands
 // that read their own arguments.
 std::vector<std::string> ParseBoardOptions(Args args, BoardOptions &options);

@@ -27,7 +27,7 @@ constexpr const char *kSmmBanner =
 } // namespace
 
 int RunFirmware(Args args) {
-  static constexpr OptionSpec kOptions[] = {
+  static constexpr OptionRow kOptions[] = {
       {"--images", "DIR"}, {"--keep", "DIR"}, {"--os", ""}, {"--smm", ""}};
   ParsedArgs parsed = ParseArgs(args, kOptions);
   if (!parsed.Positionals().empty())

@@ -1,15 +1,16 @@
 #include "tools/platsim/Options.h"
+#include "sim/core/Text.h"
 
 namespace platsim {
 
 namespace {
 const std::vector<std::string> kNone;
 
-const OptionSpec *Find(std::span<const std::span<const OptionSpec>> tables, std::string_view name) {
+const OptionRow *Find(std::span<const std::span<const OptionRow>> tables, std::string_view name) {
   for (auto table : tables)
-    for (const OptionSpec &spec : table)
-      if (spec.Name == name)
-        return &spec;
+    for (const OptionRow &row : table)
+      if (row.Name == name)
+        return &row;
   return nullptr;
 }
 } // namespace
@@ -32,7 +33,7 @@ uint64_t ParsedArgs::Number(std::string_view name, uint64_t fallback, uint64_t m
   return text ? ParseNumber(name, *text, min, max) : fallback;
 }
 
-ParsedArgs ParseArgs(Args args, std::span<const std::span<const OptionSpec>> tables) {
+ParsedArgs ParseArgs(Args args, std::span<const std::span<const OptionRow>> tables) {
   ParsedArgs out;
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -51,21 +52,21 @@ ParsedArgs ParseArgs(Args args, std::span<const std::span<const OptionSpec>> tab
       name = a.substr(0, eq);
       value = a.substr(eq + 1);
     }
-    const OptionSpec *spec = Find(tables, name);
-    if (spec == nullptr)
+    const OptionRow *row = Find(tables, name);
+    if (row == nullptr)
       throw UsageError("unknown option \"" + name + "\"");
-    if (spec->Value.empty()) {
+    if (row->Value.empty()) {
       if (value)
         throw UsageError(name + " takes no value");
       value = "";
     } else if (!value) {
       // "--board --state DIR": an option is no value; write --board=--x for one.
       if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)
-        throw UsageError(name + " needs a value (" + std::string(spec->Value) + ")");
+        throw UsageError(name + " needs a value (" + std::string(row->Value) + ")");
       value = args[++i];
     }
     auto &slot = out.values_[name];
-    if (!slot.empty() && !spec->Repeatable)
+    if (!slot.empty() && !row->Repeatable)
       throw UsageError(name + " is given twice");
     slot.push_back(*value);
   }
@@ -78,32 +79,11 @@ uint64_t ParseNumber(std::string_view what, std::string_view text, uint64_t min,
                       std::to_string(max) + " (decimal or 0x hex), not \"" + std::string(text) +
                       "\"");
   };
-  int base = 10;
-  std::string_view digits = text;
-  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-    base = 16;
-    digits.remove_prefix(2);
-  }
-  if (digits.empty() || digits.size() > 20)
+  // Decimal or 0x hex only: a leading 0 never makes a number octal.
+  std::optional<uint64_t> value = sim::ParseUnsigned(text);
+  if (!value || *value < min || *value > max)
     throw fail();
-  uint64_t value = 0;
-  for (char c : digits) {
-    unsigned d;
-    if (c >= '0' && c <= '9')
-      d = unsigned(c - '0');
-    else if (base == 16 && c >= 'a' && c <= 'f')
-      d = unsigned(c - 'a' + 10);
-    else if (base == 16 && c >= 'A' && c <= 'F')
-      d = unsigned(c - 'A' + 10);
-    else
-      throw fail();
-    if (value > (UINT64_MAX - d) / unsigned(base))
-      throw fail();
-    value = value * unsigned(base) + d;
-  }
-  if (value < min || value > max)
-    throw fail();
-  return value;
+  return *value;
 }
 
 } // namespace platsim

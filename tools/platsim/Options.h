@@ -23,14 +23,14 @@ public:
 };
 
 // One option a command takes.
-struct OptionSpec {
+struct OptionRow {
   std::string_view Name;  // "--boots", "-v"
   std::string_view Value; // what the value is ("N", "FILE"); empty: a flag
   bool Repeatable = false;
 };
 
 // The options every board-running command takes.
-inline constexpr OptionSpec kBoardOptionSpecs[] = {
+inline constexpr OptionRow kBoardOptionSpecs[] = {
     {"--board", "FILE"},
     {"--state", "DIR"},
     {"--json", "FILE"},
@@ -55,15 +55,15 @@ public:
   uint64_t Number(std::string_view name, uint64_t fallback, uint64_t min, uint64_t max) const;
 
 private:
-  friend ParsedArgs ParseArgs(Args args, std::span<const std::span<const OptionSpec>> tables);
+  friend ParsedArgs ParseArgs(Args args, std::span<const std::span<const OptionRow>> tables);
   std::map<std::string, std::vector<std::string>> values_;
   std::vector<std::string> positionals_;
 };
 
 // Splits args by the option tables; positionals in order.
-ParsedArgs ParseArgs(Args args, std::span<const std::span<const OptionSpec>> tables);
-inline ParsedArgs ParseArgs(Args args, std::span<const OptionSpec> table) {
-  std::span<const OptionSpec> tables[] = {table};
+ParsedArgs ParseArgs(Args args, std::span<const std::span<const OptionRow>> tables);
+inline ParsedArgs ParseArgs(Args args, std::span<const OptionRow> table) {
+  std::span<const OptionRow> tables[] = {table};
   return ParseArgs(args, tables);
 }
 

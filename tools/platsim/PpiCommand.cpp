@@ -48,7 +48,7 @@ TpmFlags ReadFlags(sim::Board &board) {
   }
 }
 
-constexpr OptionSpec kPpiOptions[] = {{"--keys", "KEY,..."}, {"--owned", ""}};
+constexpr OptionRow kPpiOptions[] = {{"--keys", "KEY,..."}, {"--owned", ""}};
 
 } // namespace
 

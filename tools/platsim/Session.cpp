@@ -15,8 +15,8 @@ namespace platsim {
 
 namespace fs = std::filesystem;
 
-ParsedArgs ParseBoardOptions(Args args, std::span<const OptionSpec> extra, BoardOptions &options) {
-  std::span<const OptionSpec> tables[] = {kBoardOptionSpecs, extra};
+ParsedArgs ParseBoardOptions(Args args, std::span<const OptionRow> extra, BoardOptions &options) {
+  std::span<const OptionRow> tables[] = {kBoardOptionSpecs, extra};
   ParsedArgs parsed = ParseArgs(args, tables);
   options.BoardFile = parsed.Value("--board");
   if (auto state = parsed.Value("--state"))
@@ -59,16 +59,16 @@ std::vector<std::string> ParseBoardOptions(Args args, BoardOptions &options) {
       break;
     }
     std::string name = a.substr(0, a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos);
-    const OptionSpec *spec = nullptr;
-    for (const OptionSpec &o : kBoardOptionSpecs)
+    const OptionRow *row = nullptr;
+    for (const OptionRow &o : kBoardOptionSpecs)
       if (o.Name == name)
-        spec = &o;
-    if (spec == nullptr) {
+        row = &o;
+    if (row == nullptr) {
       rest.push_back(a);
       continue;
     }
     mine.push_back(a);
-    if (!spec->Value.empty() && name.size() == a.size() && i + 1 < args.size() &&
+    if (!row->Value.empty() && name.size() == a.size() && i + 1 < args.size() &&
         args[i + 1].rfind("--", 0) != 0)
       mine.push_back(args[++i]);
   }

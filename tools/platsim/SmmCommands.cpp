@@ -11,7 +11,7 @@ sim::ChipsetComponent &ChipsetOf(sim::Board &board) {
   return PartOf<sim::ChipsetComponent>(board, "chipset component");
 }
 
-constexpr OptionSpec kS3Options[] = {{"--cycles", "N"}};
+constexpr OptionRow kS3Options[] = {{"--cycles", "N"}};
 
 } // namespace
 
