@@ -11,7 +11,7 @@ sys.path.insert(0, os.path.join(ROOT, "tools", "mutate"))
 
 import mutants  # noqa: E402
 import report  # noqa: E402
-from runner import Outcome  # noqa: E402
+from runner import Outcome, Scratch  # noqa: E402
 
 
 def described(source):
@@ -131,6 +131,22 @@ class Equivalents(unittest.TestCase):
                     report.read_equivalents(f.name)
             finally:
                 os.unlink(f.name)
+
+
+class Targets(unittest.TestCase):
+
+    def test_a_test_run_by_an_interpreter_builds_the_whole_tree(self):
+        scratch = Scratch("/repo", "/tmp/mutate-targets", print)
+        built = os.path.join(scratch.build, "tests")
+        scratch.programs = [
+            ["test_smm", [os.path.join(built, "test_smm")], ["smm"], 1.0],
+            ["test_support", [os.path.join(built, "test_support")], ["support"], 2.0],
+            ["sh", ["/bin/sh", "-c", "platsim --help"], ["platsim"], 0.5],
+        ]
+        self.assertEqual(scratch.targets({"smm"}), ["test_smm"])
+        self.assertEqual(scratch.targets({"smm", "support"}), ["test_smm", "test_support"])
+        self.assertEqual(scratch.targets({"platsim"}), ["all"])
+        self.assertEqual(scratch.targets(None), ["all"])
 
 
 class Score(unittest.TestCase):

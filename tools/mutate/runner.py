@@ -132,7 +132,14 @@ class Scratch:
         return self.programs
 
     def targets(self, labels):
-        return sorted({p[0] for p in self.select(labels)})
+        """The build targets the chosen programs need. A test run through an interpreter
+        (sh, python3) names no target of its own and may run any built program: then
+        the whole tree is built."""
+        chosen = self.select(labels)
+        build = os.path.join(os.path.realpath(self.build), "")
+        if any(not os.path.realpath(p[1][0]).startswith(build) for p in chosen):
+            return ["all"]
+        return sorted({p[0] for p in chosen})
 
     def select(self, labels):
         chosen = [p for p in self.programs if labels is None or set(p[2]) & labels]
