@@ -25,6 +25,10 @@ void PciConfig::Reset() {
   lpc->Write32(0x08, 0x06010000);
   lpc->Write32(kGpiRoute, gpiRouteDefault_);
   functions_[{0, 31, 0}] = std::move(lpc);
+  auto smbus = std::make_unique<Function>();
+  smbus->Write32(0x00, 0x0033ABCD); // SMBus controller, a function other than 0
+  smbus->Write32(0x08, 0x0C050000);
+  functions_[{0, 31, 3}] = std::move(smbus);
 }
 
 PciConfig::Function *PciConfig::Find(uint8_t bus, uint8_t device, uint8_t function) {

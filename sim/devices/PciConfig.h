@@ -2,7 +2,7 @@
 // and the memory-mapped window at 0xF8000000 for the whole 4 KiB of every
 // function. Absent functions read all ones. The board has the LPC bridge at
 // 0:31.0, whose register 0xB8 routes each GPI (two bits per GPI: 01 = SMI,
-// 10 = SCI).
+// 10 = SCI), and the SMBus controller at 0:31.3.
 #pragma once
 #include "sim/io/IoSpace.h"
 #include "sim/memory/MemoryMap.h"

@@ -86,4 +86,18 @@ TEST(AmlFindObject, StaysInsideTheRange) {
             EFI_INVALID_PARAMETER);
 }
 
+// A root or parent prefix may stand between the opcode and the name; the
+// declaration then starts at the opcode and the name at the prefix.
+TEST(AmlFindObject, NameAfterARootOrParentPrefix) {
+  for (UINT8 prefix : {UINT8(0x5C), UINT8(0x5E)}) {
+    UINT8 bytes[] = {0x10, 0x08, prefix, 'Q', 'E', 'S', 'D', 0x0A, 0x01};
+    AmlObjectInfo info{};
+    ASSERT_EQ(AmlFindObject(bytes, sizeof bytes, "QESD", AML_KIND_NAME, &info), EFI_SUCCESS)
+        << int(prefix);
+    EXPECT_EQ(info.ObjectStart, bytes + 1) << int(prefix);
+    EXPECT_EQ(info.NameStart, bytes + 2) << int(prefix);
+    EXPECT_EQ(info.DataStart, bytes + 7) << int(prefix);
+  }
+}
+
 } // namespace

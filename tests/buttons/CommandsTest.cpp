@@ -155,6 +155,45 @@ TEST(Commands, EnableRestoreAndActionMode) {
   EXPECT_EQ(board.Command(0, {u"VolumeMuteButton"}).Value, 1u);
 }
 
+// Commands 1, 2 and 4 take their on/off flag from the argument's low byte
+// alone: any bit of it switches on, bits above it are ignored.
+TEST(Commands, FlagIsTheArgumentsLowByte) {
+  struct Case {
+    uint32_t Argument;
+    bool On;
+  };
+  const Case cases[] = {
+      {1, true}, {0x80, true}, {0x101, true}, {0x100, false}, {0xFFFFFF00, false}};
+  for (const Case &c : cases) {
+    ButtonBoard board;
+    board.SetPasswordGuard(0);
+    // Repeat, with the key codes and timing it comes with.
+    ASSERT_EQ(board.Command(1, {u"VolumeUpButton", u"E030"}, c.Argument, 1, 2).Value, 0u);
+    EXPECT_EQ(board.Command(0, {u"VolumeUpButton"}).Settings & kCbSettingsRepeat,
+              c.On ? kCbSettingsRepeat : 0u)
+        << std::hex << c.Argument;
+    // Enabled.
+    ASSERT_EQ(board.Command(2, {u"VolumeMuteButton"}, c.Argument, 0, 0, 0).Value, 0u);
+    EXPECT_EQ(board.Command(0, {u"VolumeMuteButton"}).Settings & kCbSettingsEnabled,
+              c.On ? kCbSettingsEnabled : 0u)
+        << std::hex << c.Argument;
+    // Action mode.
+    ASSERT_EQ(board.Command(4, {u"VolumeDownButton"}, c.Argument, 0, 0, 0).Value, 0u);
+    EXPECT_EQ(board.Command(0, {u"VolumeDownButton"}).Value, c.On ? 1u : 0u)
+        << std::hex << c.Argument;
+  }
+}
+
+// Start-up sets the shared repeat timing to delay 2, rate 1, whatever timing
+// the platform data block carries.
+TEST(Commands, StartUpTimingOverridesThePlatformData) {
+  for (auto [delay, rate] : {std::pair{3, 5}, std::pair{0, 0}, std::pair{2, 1}}) {
+    ButtonBoard board({{"platform_data", {{"repeat_delay", delay}, {"repeat_rate", rate}}}});
+    EXPECT_EQ(board.Command(0, {u"VolumeUpButton"}).Settings & 0xFFFF, 0x0102u) << delay << rate;
+    EXPECT_EQ(board.Ec().Ram(0x6E4), 0x14) << delay << rate;
+  }
+}
+
 TEST(Commands, UnknownNamesGiveResultOne) {
   ButtonBoard board;
   board.SetPasswordGuard(0);

@@ -68,6 +68,30 @@ TEST(SmmHardware, StartupLeavesTheDevicesInTheirWorkingState) {
   EXPECT_EQ(board.Smm().Os().Read32(0), 0x1100u);
 }
 
+// Start-up changes only its own bits: the OS's status bits, the other bits of
+// Super-I/O register 0x23 and the microphone-mute indicator (off throughout,
+// the entry being enabled by default) stay as they were.
+TEST(SmmHardware, StartupKeepsTheBitsItDoesNotOwn) {
+  SmmBoard board({}, {}, [](SmmBoard &b) {
+    b.Smm().Os().Write32(0, 0xA5000001);
+    sim::IoSpace &io = b.Board().Io();
+    io.Write(0x2E, 1, 0x23);
+    io.Write(0x2F, 1, 0x03);
+    io.Write(0x2E, 1, 0x00);
+    b.Board().Trace().Clear();
+  });
+  EXPECT_EQ(board.Smm().Os().Read32(0), 0xA5001101u);
+  EXPECT_EQ(board.Chipset().Sio().Global(0x23), 0x01);
+  size_t outputWrites = 0;
+  for (const std::string &access : board.PortAccesses()) {
+    if (access.rfind("W1 0A2E=", 0) != 0)
+      continue;
+    ++outputWrites;
+    EXPECT_NE(std::stoul(access.substr(8), nullptr, 16) & 0x80, 0u) << access;
+  }
+  EXPECT_GE(outputWrites, 2u);
+}
+
 TEST(SmmHardware, EcWindowSequences) {
   struct Case {
     const char *Name;
@@ -187,6 +211,42 @@ TEST(SmmHardware, PciConfigurationBothWays) {
   EXPECT_TRUE(board.PortAccesses().empty());
   // An absent function reads all ones.
   EXPECT_EQ(ButtonSmm::PciRead32(0, 2, 0, 0x00), 0xFFFFFFFFu);
+}
+
+// The memory window reaches a function other than 0 (the SMBus controller at
+// 0:31.3) and no other.
+TEST(SmmHardware, PciExtendedRegistersOfAnotherFunction) {
+  SmmBoard board;
+  auto &pci = board.Chipset().Pci();
+  EXPECT_EQ(ButtonSmm::PciWrite32(0, 31, 3, 0x1F0, 0x5A5A1234), 0x5A5A1234u);
+  EXPECT_EQ(pci.Read32(0, 31, 3, 0x1F0), 0x5A5A1234u);
+  EXPECT_EQ(pci.Read32(0, 31, 0, 0x1F0), 0u);
+  pci.Write32(0, 31, 3, 0x104, 0x00C0FFEE);
+  EXPECT_EQ(ButtonSmm::PciRead32(0, 31, 3, 0x104), 0x00C0FFEEu);
+  EXPECT_EQ(ButtonSmm::PciRead32(0, 31, 3, 0x00), 0x0033ABCDu);
+  EXPECT_EQ(ButtonSmm::PciRead32(0, 31, 5, 0x104), 0xFFFFFFFFu);
+}
+
+TEST(SmmHardware, PciAddressPortTakesTheDwordOfAnyRegisterBelow0x100) {
+  SmmBoard board;
+  // The low two register bits never reach 0xCF8: every byte of a dword names
+  // the dword itself.
+  const struct {
+    uint16_t Register;
+    const char *Address;
+  } cases[] = {{0xB8, "8000F8B8"}, {0xB9, "8000F8B8"}, {0xBA, "8000F8B8"},
+               {0xBB, "8000F8B8"}, {0xFF, "8000F8FC"}, {0x03, "8000F800"}};
+  for (const auto &c : cases) {
+    board.Board().Trace().Clear();
+    ButtonSmm::PciRead32(0, 31, 0, c.Register);
+    const std::string written = std::string("W4 0CF8=") + c.Address;
+    ASSERT_FALSE(board.PortAccesses().empty());
+    EXPECT_EQ(board.PortAccesses().front(), written) << std::hex << c.Register;
+    board.Board().Trace().Clear();
+    ButtonSmm::PciWrite32(0, 31, 0, c.Register, board.Chipset().Pci().Read32(0, 31, 0, c.Register));
+    ASSERT_FALSE(board.PortAccesses().empty());
+    EXPECT_EQ(board.PortAccesses().front(), written) << std::hex << c.Register;
+  }
 }
 
 TEST(SmmHardware, AcpiModeNotificationAndOutputBits) {
