@@ -70,16 +70,29 @@ TEST(SmmHardware, StartupLeavesTheDevicesInTheirWorkingState) {
 
 // Start-up changes only its own bits: the OS's status bits, the other bits of
 // Super-I/O register 0x23 and the microphone-mute indicator (off throughout,
-// the entry being enabled by default) stay as they were.
+// the entry being enabled by default) stay as they were; the two pins it
+// configures get their values whatever they held.
 TEST(SmmHardware, StartupKeepsTheBitsItDoesNotOwn) {
   SmmBoard board({}, {}, [](SmmBoard &b) {
     b.Smm().Os().Write32(0, 0xA5000001);
     sim::IoSpace &io = b.Board().Io();
     io.Write(0x2E, 1, 0x23);
     io.Write(0x2F, 1, 0x03);
+    // Pins 0x51 and 0x57 left configured by an earlier owner.
+    for (uint8_t pin : {0x51, 0x57}) {
+      const uint8_t writes[][2] = {{0x07, 0x07}, {0xF0, pin}, {0xF1, 0x0C}, {0xF2, 0x05}};
+      for (const auto &w : writes) {
+        io.Write(0x2E, 1, w[0]);
+        io.Write(0x2F, 1, w[1]);
+      }
+    }
     io.Write(0x2E, 1, 0x00);
     b.Board().Trace().Clear();
   });
+  for (uint8_t pin : {0x51, 0x57}) {
+    EXPECT_EQ(board.Chipset().Sio().Pin(pin, 0xF1), 0x03) << int(pin);
+    EXPECT_EQ(board.Chipset().Sio().Pin(pin, 0xF2), 0x00) << int(pin);
+  }
   EXPECT_EQ(board.Smm().Os().Read32(0), 0xA5001101u);
   EXPECT_EQ(board.Chipset().Sio().Global(0x23), 0x01);
   size_t outputWrites = 0;

@@ -95,6 +95,26 @@ TEST(Startup, WithoutTcgProtocolTheCacheStaysZeroAndSetupSyncStillRuns) {
   EXPECT_TRUE(HooksInstalled(*board));
 }
 
+// A TCG GUID installed with a NULL interface (a tag, not a service) is no
+// TPM to the start-up: it finishes as without the protocol. (Only the driver's
+// start-up: the platform's TCG core would not run on such a board.)
+TEST(Startup, TcgGuidWithANullInterfaceIsNoTpm) {
+  TestBoard board({{"tpm", {{"present", false}}},
+                   {"boot",
+                    {{"phases", json::array({"power-on", "early", "dxe-ready", "board-protocols",
+                                             "load-tpm-platform"})}}}});
+  board->PowerOn();
+  EFI_HANDLE handle = nullptr;
+  ASSERT_EQ(board->BootServices()->InstallProtocolInterface(&handle, &gEfiTcgProtocolGuid,
+                                                            EFI_NATIVE_INTERFACE, nullptr),
+            EFI_SUCCESS);
+  sim::BootResult result = board->Run([](sim::Board &b) { b.Sequence().Run(b); });
+  EXPECT_EQ(result.Outcome, sim::BootOutcome::Completed);
+  const auto *cache = reinterpret_cast<const UINT8 *>(&gTpmFlagsCache);
+  EXPECT_EQ(Bytes(cache, cache + sizeof gTpmFlagsCache), Bytes(36, 0));
+  EXPECT_EQ(gTpmOwnedFlag, 0);
+}
+
 TEST(Startup, PlatformStateRecordSkipsTheInterfacesFirstByte) {
   Bytes record(64, 0);
   record[0] = 0x11;
