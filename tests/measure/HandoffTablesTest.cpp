@@ -25,7 +25,7 @@ TEST(HandoffTables, TablesAtAddressZeroOrMissing) {
     uint16_t StructuresLength;
     EFI_STATUS Status;
     std::vector<uint32_t> Pcrs;
-    bool FailFirstRecord = false; // the platform-table record's allocation fails
+    bool FailFirstRecord = false; // the first record's allocation fails
   };
   const Case cases[] = {
       {"platform table at 0", true, 0, false, 1, 0x30, EFI_SUCCESS, {1}},
@@ -34,6 +34,7 @@ TEST(HandoffTables, TablesAtAddressZeroOrMissing) {
       {"empty structure table at 0", false, 0, false, 0, 0, EFI_SUCCESS, {1}},
       {"structure table at 0 with a length", false, 0, false, 0, 0x30, EFI_INVALID_PARAMETER, {}},
       {"no pool for the platform record", true, 1, false, 1, 0x30, EFI_OUT_OF_RESOURCES, {}, true},
+      {"no pool for the SMBIOS record", false, 0, false, 1, 0x30, EFI_OUT_OF_RESOURCES, {}, true},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.Name);

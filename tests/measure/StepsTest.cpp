@@ -1,8 +1,10 @@
 // The ready-to-boot steps under board variations: the wake type, the boot
 // variables and their PCR, the Secure Boot gate, and the handoff tables.
 #include "Guid/ImageAuthentication.h"
+#include "IndustryStandard/SmBios.h"
 #include "Tcg/TcgEventData.h"
 #include "measure/MeasureBoard.h"
+#include "tpm_platform/measure/Measure.h"
 
 #include <gtest/gtest.h>
 
@@ -132,6 +134,72 @@ TEST(SecureBootVariables, GateAndOrder) {
     for (const auto &r : sb)
       EXPECT_EQ(r.Pcr, 7u);
   }
+}
+
+// What each step reports when called on its own after a boot: the callback
+// ignores it, but the statuses are the steps' interface.
+TEST(Steps, StatusesWhenThereIsNothingToMeasure) {
+  struct Case {
+    const char *Name;
+    nlohmann::json Patch;
+    EFI_STATUS (*Step)();
+    EFI_STATUS Status;
+    size_t Records; // added by the direct call
+  };
+  const std::vector<Case> cases = {
+      {"boot variables", nlohmann::json::object(), TpmPlatform::MeasureBootVariables, EFI_SUCCESS,
+       4},
+      {"no BootOrder",
+       {{"boot_manager", {{"boot_order_present", false}}}},
+       TpmPlatform::MeasureBootVariables,
+       EFI_SUCCESS,
+       0},
+      {"Secure Boot variables", nlohmann::json::object(), TpmPlatform::MeasureSecureBootVariables,
+       EFI_SUCCESS, 5},
+      {"Setup too short for the switch",
+       {{"variables",
+         {{"initial",
+           {{{"name", "Setup"},
+             {"guid", "EC87D643-EBA4-4BB5-A1E5-3F3E36B20DA9"},
+             {"size", 810}}}}}}},
+       TpmPlatform::MeasureSecureBootVariables,
+       EFI_NOT_FOUND,
+       0},
+      {"Secure Boot switched off",
+       {{"variables",
+         {{"initial",
+           {{{"name", "Setup"},
+             {"guid", "EC87D643-EBA4-4BB5-A1E5-3F3E36B20DA9"},
+             {"size", 928},
+             {"set", {{"810", 0}}}}}}}}},
+       TpmPlatform::MeasureSecureBootVariables,
+       EFI_UNSUPPORTED,
+       0},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto patch = MeasurementBoard();
+    patch["boot_manager"]["secure_boot"]["keys"] = {"PK", "KEK", "db", "dbx"};
+    patch.merge_patch(c.Patch);
+    TestBoard board(patch);
+    board->Boot();
+    const size_t before = board.Records().size();
+    EXPECT_EQ(c.Step(), c.Status);
+    EXPECT_EQ(board.Records().size() - before, c.Records);
+  }
+}
+
+// A table the system table does not list is not found, and the output says so.
+TEST(Steps, FindConfigurationTableOfAnAbsentGuid) {
+  TestBoard board(MeasurementBoard());
+  board->Boot();
+  const EFI_GUID absent = {
+      0x1B2C3D4E, 0x5F60, 0x7182, {0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xE8, 0xF9, 0x0A}};
+  VOID *table = &board;
+  EXPECT_EQ(TpmPlatform::FindConfigurationTable(&absent, &table), EFI_NOT_FOUND);
+  EXPECT_EQ(table, nullptr);
+  EXPECT_EQ(TpmPlatform::FindConfigurationTable(&gEfiSmbiosTableGuid, &table), EFI_SUCCESS);
+  EXPECT_NE(table, nullptr);
 }
 
 TEST(HandoffTables, PlatformTableAndSmbiosRecords) {
