@@ -149,6 +149,36 @@ TEST(OptionRomHook, MeasuresRomsOfDevicesInstalledAfterIt) {
   EXPECT_EQ(legacy->Calls(), 2u) << "asked for nic and storage only, not for the unsigned image";
 }
 
+// A ROM shorter than its two signature bytes is no option ROM, even when the
+// byte after it happens to complete the signature.
+TEST(OptionRomHook, RomShorterThanItsSignatureIsNotMeasured) {
+  for (UINT64 size : {UINT64(1), UINT64(2)}) {
+    TestBoard board(MeasurementBoard());
+    board->Boot();
+    const size_t before = OfType(board.Records(), EV_EVENT_TAG).size();
+    static uint8_t image[] = {0x55, 0xAA};
+    EFI_PCI_IO_PROTOCOL device{};
+    device.GetLocation = [](EFI_PCI_IO_PROTOCOL *, UINTN *Segment, UINTN *Bus, UINTN *Device,
+                            UINTN *Function) -> EFI_STATUS {
+      *Segment = 0;
+      *Bus = 7;
+      *Device = 0;
+      *Function = 0;
+      return EFI_SUCCESS;
+    };
+    device.RomSize = size;
+    device.RomImage = image;
+    EFI_HANDLE handle = nullptr;
+    ASSERT_EQ(board->BootServices()->InstallProtocolInterface(&handle, &gEfiPciIoProtocolGuid,
+                                                              EFI_NATIVE_INTERFACE, &device),
+              EFI_SUCCESS);
+    EXPECT_EQ(OfType(board.Records(), EV_EVENT_TAG).size() - before, size == 2 ? 1u : 0u) << size;
+    ASSERT_EQ(
+        board->BootServices()->UninstallProtocolInterface(handle, &gEfiPciIoProtocolGuid, &device),
+        EFI_SUCCESS);
+  }
+}
+
 TEST(OptionRomHook, EqualRomsInOtherSlotsExtendDifferently) {
   auto patch = MeasurementBoard();
   patch["pci"]["devices"] = nlohmann::json::parse(R"([

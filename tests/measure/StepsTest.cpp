@@ -189,6 +189,20 @@ TEST(Steps, StatusesWhenThereIsNothingToMeasure) {
   }
 }
 
+// An action record that cannot be allocated is reported, not logged.
+TEST(Steps, ActionWithoutPool) {
+  TestBoard board(MeasurementBoard());
+  board->Boot();
+  const size_t before = board.Records().size();
+  board->Faults().Add(sim::FaultRule::Parse("AllocatePool=EFI_OUT_OF_RESOURCES"));
+  EXPECT_EQ(TpmPlatform::MeasureAction("Calling EFI Application from Boot Option", 5),
+            EFI_OUT_OF_RESOURCES);
+  board->Faults().ClearRules();
+  EXPECT_EQ(board.Records().size(), before);
+  EXPECT_EQ(TpmPlatform::MeasureAction("Calling EFI Application from Boot Option", 5), EFI_SUCCESS);
+  EXPECT_EQ(board.Records().size(), before + 1);
+}
+
 // A table the system table does not list is not found, and the output says so.
 TEST(Steps, FindConfigurationTableOfAnAbsentGuid) {
   TestBoard board(MeasurementBoard());
