@@ -1,5 +1,6 @@
 // The key table: which key ends the wait with which answer, per operation
 // class and confirmation mode; the override protocol; a wait without keys.
+#include "Platform/PpiConfirmOverrideProtocol.h"
 #include "ppi/PpiTestBoard.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,23 @@ TEST(KeyWait, OverrideDecidesWithoutReadingKeys) {
     EXPECT_EQ(board.Console().ScreenBegun(), 1u); // the screen is still drawn
     EXPECT_EQ(board.PpiVar(), decision ? Bytes({5, 5, 0, 0, 0}) : Bytes({0, 5, 0xF0, 0, 0xFF}));
   }
+}
+
+// The override's GUID installed with a NULL interface decides nothing: the
+// keys do.
+TEST(KeyWait, OverrideGuidWithoutAnInterfaceLeavesItToTheKeys) {
+  json patch = StatePatch(StateRecord(5));
+  patch["console"] = {{"keys", "F4,F3"}};
+  PpiTestBoard board(patch);
+  board->PowerOn();
+  EFI_HANDLE handle = nullptr;
+  ASSERT_EQ(board->BootServices()->InstallProtocolInterface(
+                &handle, &gPpiConfirmOverrideProtocolGuid, EFI_NATIVE_INTERFACE, nullptr),
+            EFI_SUCCESS);
+  sim::BootResult result = board->Run([](sim::Board &b) { b.Sequence().Run(b); });
+  EXPECT_EQ(result.Outcome, sim::BootOutcome::Reset);
+  EXPECT_EQ(board.Console().KeysRead().size(), 1u);
+  EXPECT_EQ(board.PpiVar(), Bytes({0, 5, 0xF0, 0, 0xFF}));
 }
 
 TEST(KeyWait, NoKeyLeftHangsTheBoardAtTheScreen) {
