@@ -18,8 +18,6 @@ constexpr UINTN kMarkerLength = 9;
 
 } // namespace
 
-constinit PASSWORD_SERVICE_PROTOCOL *gPasswordService = nullptr;
-
 BOOLEAN PasswordRequired() {
   SetupData Setup;
   UINTN Size = sizeof(Setup);
