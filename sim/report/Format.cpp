@@ -66,8 +66,11 @@ std::string VariableChange(const std::string &name,
       at += ".." + std::to_string(r.Offset + r.Before.size() - 1);
     if (!text.empty())
       text += ", ";
-    text += name + "[" + at + "] ";
-    text += Bytes(r.Before) + " -> " + Bytes(r.After);
+    text += name;
+    text += "[" + at + "] ";
+    text += Bytes(r.Before);
+    text += " -> ";
+    text += Bytes(r.After);
   }
   return text;
 }
