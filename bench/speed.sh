@@ -103,6 +103,8 @@ for figure in "${figures[@]}"; do
     wall=$(since "$start")
     echo ".ci/run: exit $status, ${wall} s wall, $(cpu_of "$work/ci.time") CPU s (load at start $l, at end $(load))"
     grep -E "tests passed|tests failed" "$work/ci.out" || tail -n 20 "$work/ci.out"
+    echo "where the time went (scripts/test.sh's steps):"
+    grep "^test.sh: " "$work/ci.out" || true
     ninja_log=$work/ci/build/sanitize/.ninja_log
     if [ -f "$ninja_log" ]; then
       echo "sanitize build: $(awk 'NR>1' "$ninja_log" | wc -l) ninja steps; longest:"

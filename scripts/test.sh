@@ -5,14 +5,22 @@
 # them), beside the images for the image checks and the firmware runs on OVMF
 # under QEMU; clang-tidy over the driver sources; then the image sizes. The
 # mutation tester runs on 3 mutants so it keeps working (scripts/mutate.sh for a
-# real sample).
+# real sample). Each step ends with a line "test.sh: STEP: N s", so a slow run
+# shows where its time went.
 # Usage: scripts/test.sh [CTEST ARGUMENTS...]   (for example -L fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh test
-scripts/format.sh --check
-scripts/build.sh sanitize
-scripts/tidy.sh build/sanitize
-(cd build/sanitize && ctest --output-on-failure -j"$(nproc)" "$@")
-scripts/image-sizes.sh build/sanitize
-scripts/mutate.sh --sample 3 --seed 18
+step() { # name command...
+  local name=$1 start=$SECONDS
+  shift
+  "$@"
+  echo "test.sh: $name: $((SECONDS - start)) s"
+}
+step packages scripts/deps.sh test
+step format scripts/format.sh --check
+step build scripts/build.sh sanitize
+step tidy scripts/tidy.sh build/sanitize
+step ctest bash -c 'cd build/sanitize && ctest --output-on-failure -j"$(nproc)" "$@"' ctest "$@"
+step image-sizes scripts/image-sizes.sh build/sanitize
+# In place on the sanitizer build just tested: no second build of the tree.
+step mutate scripts/mutate.sh --sample 3 --seed 18 --in-place build/sanitize

@@ -11,7 +11,7 @@ sys.path.insert(0, os.path.join(ROOT, "tools", "mutate"))
 
 import mutants  # noqa: E402
 import report  # noqa: E402
-from runner import Outcome  # noqa: E402
+from runner import InPlace, Outcome  # noqa: E402
 
 
 def described(source):
@@ -149,6 +149,49 @@ class Score(unittest.TestCase):
                 _, k, j, percent = report.score(rs)
                 self.assertEqual((k, j), (killed, judged))
                 self.assertEqual(percent, None if judged == 0 else 100.0 * killed / judged)
+
+
+class InPlaceSources(unittest.TestCase):
+    """In place, the working tree's own sources carry the mutants: whatever happens to the
+    run, they must come back byte for byte."""
+
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.repo = os.path.join(self.dir.name, "repo")
+        self.build = os.path.join(self.repo, "build", "sanitize")
+        os.makedirs(os.path.join(self.repo, "drv"))
+        os.makedirs(self.build)
+        self.original = "int F() { return 1; }\n"
+        with open(os.path.join(self.repo, "drv", "a.cpp"), "w", encoding="utf-8") as f:
+            f.write(self.original)
+        self.said = []
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def source(self):
+        with open(os.path.join(self.repo, "drv", "a.cpp"), encoding="utf-8") as f:
+            return f.read()
+
+    def test_put_back_after_the_mutant_and_after_a_killed_run(self):
+        cases = [("restored by the run", True), ("run killed, the next run restores", False)]
+        for name, finishes in cases:
+            with self.subTest(name):
+                tree = InPlace(self.repo, self.build, self.said.append)
+                tree.write("drv/a.cpp", "int F() { return 2; }\n")
+                self.assertEqual(self.source(), "int F() { return 2; }\n")
+                if finishes:
+                    tree.restore("drv/a.cpp", self.original)
+                    self.assertEqual(self.source(), self.original)
+                InPlace(self.repo, self.build, self.said.append).sync()
+                self.assertEqual(self.source(), self.original)
+                self.assertFalse(os.path.exists(os.path.join(self.build, "mutate-originals",
+                                                             "drv", "a.cpp")))
+        self.assertEqual(self.said, ["mutate: drv/a.cpp put back from an interrupted run"])
+
+    def test_a_build_that_is_not_configured_is_refused(self):
+        with self.assertRaises(SystemExit):
+            InPlace(self.repo, self.build, self.said.append).configure()
 
 
 if __name__ == "__main__":

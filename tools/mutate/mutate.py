@@ -10,6 +10,7 @@ not met, 2 on bad usage or a tree whose tests fail without any mutant.
 
 import argparse
 import os
+import signal
 import subprocess
 import sys
 import time
@@ -58,6 +59,11 @@ def parse_args(argv):
                     help="build time allowed per mutant before it counts as not compiled")
     ap.add_argument("--out", default="build/mutate", metavar="DIR",
                     help="scratch tree, its build and the reports (default build/mutate)")
+    ap.add_argument("--in-place", default=None, metavar="BUILD",
+                    help="no scratch tree: plant the mutants in the working tree's sources "
+                    "and rebuild BUILD, an existing build of them (scripts/test.sh uses its "
+                    "sanitizer build). Each file is put back after its mutant, and by the "
+                    "next run if one is killed; BUILD is rebuilt unmutated at the end")
     ap.add_argument("--equivalents", default="tests/mutate/equivalents.txt", metavar="FILE",
                     help="reviewed equivalent mutants (default tests/mutate/equivalents.txt)")
     ap.add_argument("--min-score", type=float, default=None, metavar="PERCENT",
@@ -68,11 +74,52 @@ def parse_args(argv):
     return args
 
 
+def run_sample(args, chosen, scratch, equivalents, results, built):
+    """Runs each mutant in turn; returns the summary of the results."""
+    summary = None
+    for index, m in enumerate(chosen, 1):
+        labels = runner.labels_for(m.file)
+        original = scratch.read(m.file)
+        killers = []
+        targets = scratch.targets(labels)
+        built.update(targets)
+        try:
+            scratch.write(m.file, m.apply(original))
+            if not scratch.compile(targets, args.build_timeout):
+                outcome = runner.Outcome.NOT_COMPILED
+            else:
+                timeout = args.timeout or 3 * sum(p[3] for p in scratch.select(labels)) + 30
+                outcome, killers = scratch.run_tests(labels, timeout, args.all_tests)
+        finally:
+            scratch.restore(m.file, original)
+        entry = {
+            "file": m.file, "line": m.line, "kind": m.kind, "mutation": m.description,
+            "source": m.source_line, "result": outcome, "killers": killers,
+        }
+        reason = equivalents.get(m.key)
+        if reason is not None and outcome == runner.Outcome.SURVIVED:
+            entry["result"] = report.EQUIVALENT
+            entry["reason"] = reason
+        results.append(entry)
+        shown = entry["result"] + (f" ({', '.join(killers[:2])})" if killers else "")
+        print(f"[{index}/{len(chosen)}] {m.file}:{m.line} {m.kind} `{m.description}`: {shown}",
+              flush=True)
+        # The tables so far, so an interrupted run still leaves its results.
+        summary = report.write(results, args.seed, len(chosen),
+                               os.path.join(args.out, "report.json"),
+                               os.path.join(args.out, "report.md"))
+    return summary
+
+
 def main(argv):
     args = parse_args(argv)
     repo = subprocess.run(["git", "rev-parse", "--show-toplevel"], check=True,
                           capture_output=True, text=True).stdout.strip()
     os.chdir(repo)
+    if args.in_place:
+        # Before the sources are read: a killed run may have left a mutant in one.
+        scratch = runner.InPlace(repo, os.path.abspath(args.in_place), print)
+        scratch.sync()
     equivalents = report.read_equivalents(args.equivalents)
     sources = [p for p in driver_sources(repo)
                if not args.files or any(p.startswith(f) for f in args.files)]
@@ -93,51 +140,35 @@ def main(argv):
             print(f"{m.file}:{m.line}: {m.kind}: {m.description}: {m.source_line}")
         return 0
 
-    scratch = runner.Scratch(repo, os.path.abspath(args.out), print)
-    os.makedirs(scratch.src, exist_ok=True)
-    scratch.sync()
+    # A stop asked for by a signal still puts the mutated file back (the finally below).
+    for sig in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(sig, lambda signum, _frame: sys.exit(128 + signum))
+    if not args.in_place:
+        scratch = runner.Scratch(repo, os.path.abspath(args.out), print)
+        os.makedirs(scratch.src, exist_ok=True)
+        scratch.sync()
     scratch.configure()
     begin = time.monotonic()
-    print("mutate: building the scratch tree", flush=True)
+    print(f"mutate: building {scratch.build}", flush=True)
     # The whole build once: CTest learns the tests from the built programs.
     if not scratch.compile(["all"], args.build_timeout * 4):
-        print("mutate: the scratch tree does not build without mutants", file=sys.stderr)
+        print("mutate: the tree does not build without mutants", file=sys.stderr)
         return 2
     scratch.discover()
-    scratch.baseline()
+    wanted = [runner.labels_for(m.file) for m in chosen]
+    scratch.baseline(None if None in wanted else set().union(*wanted))
     print(f"mutate: {len(scratch.programs)} test programs pass unmutated "
           f"({time.monotonic() - begin:.0f} s)", flush=True)
 
+    os.makedirs(args.out, exist_ok=True)
     results = []
-    for index, m in enumerate(chosen, 1):
-        labels = runner.labels_for(m.file)
-        original = scratch.read(m.file)
-        killers = []
-        try:
-            scratch.write(m.file, m.apply(original))
-            if not scratch.compile(scratch.targets(labels), args.build_timeout):
-                outcome = runner.Outcome.NOT_COMPILED
-            else:
-                timeout = args.timeout or 3 * sum(p[3] for p in scratch.select(labels)) + 30
-                outcome, killers = scratch.run_tests(labels, timeout, args.all_tests)
-        finally:
-            scratch.write(m.file, original)
-        entry = {
-            "file": m.file, "line": m.line, "kind": m.kind, "mutation": m.description,
-            "source": m.source_line, "result": outcome, "killers": killers,
-        }
-        reason = equivalents.get(m.key)
-        if reason is not None and outcome == runner.Outcome.SURVIVED:
-            entry["result"] = report.EQUIVALENT
-            entry["reason"] = reason
-        results.append(entry)
-        shown = entry["result"] + (f" ({', '.join(killers[:2])})" if killers else "")
-        print(f"[{index}/{len(chosen)}] {m.file}:{m.line} {m.kind} `{m.description}`: {shown}",
-              flush=True)
-        # The tables so far, so an interrupted run still leaves its results.
-        summary = report.write(results, args.seed, len(chosen),
-                               os.path.join(args.out, "report.json"),
-                               os.path.join(args.out, "report.md"))
+    built = set()
+    try:
+        summary = run_sample(args, chosen, scratch, equivalents, results, built)
+    finally:
+        # In place, the build must not keep the last mutant's programs.
+        if args.in_place and built and not scratch.compile(sorted(built), args.build_timeout):
+            print(f"mutate: {args.in_place} does not rebuild unmutated", file=sys.stderr)
     print(report.score_line(summary))
     for r in results:
         if r["result"] == runner.Outcome.SURVIVED:

@@ -1,11 +1,18 @@
-"""The scratch tree a mutant is applied in, its incremental build and its tests.
+"""The tree a mutant is applied in, its incremental build and its tests.
 
-The scratch tree is a copy of the repository's files under build/mutate/src, never the
-working tree itself: a mutant written there cannot be left behind in anyone's sources, and
-an interrupted run leaves nothing to clean up but the copy. Its build (build/mutate/build)
-is a host build without images, fuzz targets or sanitizers.
+By default the tree is a scratch copy of the repository's files under build/mutate/src,
+never the working tree itself: a mutant written there cannot be left behind in anyone's
+sources, and an interrupted run leaves nothing to clean up but the copy. Its build
+(build/mutate/build) is a host build without images, fuzz targets or sanitizers.
+
+In place (InPlace), the mutants go into the working tree's own sources and an existing
+build of it is rebuilt: no second full build, which is what a CI machine that has just
+built and tested the tree wants. Each original is saved beside the build before its file
+is touched, put back after the mutant, and put back by the next run if this one was
+killed in between.
 """
 
+import concurrent.futures
 import json
 import os
 import shutil
@@ -83,6 +90,9 @@ class Scratch:
         with open(os.path.join(self.src, rel), "w", encoding="utf-8") as f:
             f.write(text)
 
+    def restore(self, rel, text):
+        self.write(rel, text)
+
     # -- the build ---------------------------------------------------------------------
 
     def configure(self):
@@ -138,20 +148,27 @@ class Scratch:
         chosen = [p for p in self.programs if labels is None or set(p[2]) & labels]
         return sorted(chosen, key=lambda p: p[3])  # cheapest first
 
-    def baseline(self):
-        """Runs every program unmutated; their times set the order and the timeout of the
-        mutant runs. A program that fails unmutated (one that needs the images, say) cannot
-        judge a mutant: it is left out, and said so."""
-        passing = []
-        for p in self.programs:
+    def baseline(self, labels_wanted):
+        """Runs unmutated the programs the sample will run (labels_wanted: a set of labels,
+        or None for every program), side by side; their times set the order and the
+        timeout of the mutant runs. A program that fails unmutated (one that needs the
+        images, say) cannot judge a mutant: it is left out, and said so."""
+        self.programs = self.select(labels_wanted)
+
+        def timed(p):
             begin = time.monotonic()
             code, out = _run(p[1], self.build, None)
-            p[3] = time.monotonic() - begin
-            if code == 0:
-                passing.append(p)
-            else:
-                self.log(f"mutate: {p[0]} fails without any mutant, left out:\n"
-                         + "\n".join(out.splitlines()[-5:]))
+            return p, time.monotonic() - begin, code, out
+
+        passing = []
+        with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
+            for p, seconds, code, out in pool.map(timed, self.programs):
+                p[3] = seconds
+                if code == 0:
+                    passing.append(p)
+                else:
+                    self.log(f"mutate: {p[0]} fails without any mutant, left out:\n"
+                             + "\n".join(out.splitlines()[-5:]))
         if not passing:
             raise SystemExit("mutate: every test program fails without any mutant")
         self.programs = passing
@@ -178,6 +195,44 @@ class Scratch:
                 if not all_programs:
                     break
         return (Outcome.KILLED if killers else Outcome.SURVIVED), killers
+
+
+class InPlace(Scratch):
+    """The working tree and an existing build of it (see the module's text)."""
+
+    def __init__(self, repo, build, log):
+        super().__init__(repo, os.path.dirname(build), log)
+        self.src = repo
+        self.build = build
+        self.saved = os.path.join(build, "mutate-originals")
+
+    def sync(self):
+        """Puts back the originals a killed run left saved."""
+        if not os.path.isdir(self.saved):
+            return
+        for dirpath, _, names in os.walk(self.saved):
+            for name in names:
+                kept = os.path.join(dirpath, name)
+                rel = os.path.relpath(kept, self.saved)
+                shutil.copy(kept, os.path.join(self.src, rel))
+                os.remove(kept)
+                self.log(f"mutate: {rel} put back from an interrupted run")
+        shutil.rmtree(self.saved)
+
+    def configure(self):
+        if not os.path.isfile(os.path.join(self.build, "CMakeCache.txt")):
+            raise SystemExit(f"mutate: {self.build} is not a configured build")
+
+    def write(self, rel, text):
+        kept = os.path.join(self.saved, rel)
+        if not os.path.exists(kept):
+            os.makedirs(os.path.dirname(kept), exist_ok=True)
+            shutil.copy(os.path.join(self.src, rel), kept)
+        super().write(rel, text)
+
+    def restore(self, rel, text):
+        super().write(rel, text)
+        os.remove(os.path.join(self.saved, rel))
 
 
 def _same(a, b):
