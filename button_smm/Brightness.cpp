@@ -7,8 +7,6 @@
 
 namespace ButtonSmm {
 
-constinit UINT8 gCurrentBrightness = 0;
-
 UINT8 GetBrightnessPercent() {
   return LevelToPercent(EcRead(kEcBacklightLevel), BrightnessMinLevel(PanelIndex()));
 }

@@ -5,8 +5,6 @@
 
 namespace ButtonSmm {
 
-constinit ButtonEventState gEventState = {};
-
 UINT32 ButtonEventCode(const ButtonRecord *Record, UINT8 Mask) {
   if ((Record->Flags & kButtonEnabled) == 0)
     return kEventNone;

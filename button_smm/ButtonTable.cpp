@@ -1,5 +1,5 @@
-// The button table: the fixed defaults, the live copy and the operations the
-// command interface and start-up use on it.
+// The operations the command interface and start-up use on the live button
+// table.
 #include "button_smm/Brightness.h"
 #include "button_smm/Buttons.h"
 #include "button_smm/Hardware.h"
@@ -7,72 +7,6 @@
 namespace ButtonSmm {
 
 namespace {
-
-constexpr CHAR16 kMicrophoneMuteName[] = u"MicrophoneMuteButton";
-
-constexpr ButtonRecord kDefaultButtons[kButtonCount] = {
-    {NoAction,
-     u"VolumeUpButton",
-     0x07,
-     0x01,
-     0x6F5,
-     0x01,
-     0x6E5,
-     0x00,
-     0x6C5,
-     0x01,
-     2,
-     {0xE0, 0x30}},
-    {NoAction,
-     u"VolumeDownButton",
-     0x07,
-     0x02,
-     0x6F4,
-     0x20,
-     0x6E5,
-     0x00,
-     0x6C5,
-     0x02,
-     2,
-     {0xE0, 0x2E}},
-    {BrightnessUpAction,
-     u"BrightnessUpButton",
-     0x0F,
-     0x04,
-     0x6F5,
-     0x04,
-     0x6E5,
-     0x00,
-     0x6C5,
-     0x04,
-     2,
-     {0xE0, 0x17}},
-    {BrightnessDownAction,
-     u"BrightnessDownButton",
-     0x0F,
-     0x10,
-     0x6F3,
-     0x02,
-     0x6E5,
-     0x00,
-     0x6C5,
-     0x10,
-     2,
-     {0xE0, 0x12}},
-    {NoAction,
-     u"VolumeMuteButton",
-     0x05,
-     0x20,
-     0x6F3,
-     0x04,
-     0x6E5,
-     0x00,
-     0x6C5,
-     0x20,
-     2,
-     {0xE0, 0x20}},
-    {NoAction, kMicrophoneMuteName, 0x01, 0x00, 0x6F5, 0x00, 0x6E5, 0x00, 0x6C5, 0x00, 0, {}},
-};
 
 BOOLEAN NamesEqual(const CHAR16 *A, const CHAR16 *B) {
   while (*A != 0 && *A == *B) {
@@ -94,15 +28,6 @@ UINT8 WithMask(UINT8 Value, UINT8 Mask, BOOLEAN On) {
 }
 
 } // namespace
-
-constinit const ButtonRecord DefaultButtons[kButtonCount] = {
-    kDefaultButtons[0], kDefaultButtons[1], kDefaultButtons[2],
-    kDefaultButtons[3], kDefaultButtons[4], kDefaultButtons[5],
-};
-constinit ButtonRecord gLiveButtons[kButtonCount] = {
-    kDefaultButtons[0], kDefaultButtons[1], kDefaultButtons[2],
-    kDefaultButtons[3], kDefaultButtons[4], kDefaultButtons[5],
-};
 
 VOID EFIAPI NoAction(UINT32 Event) {
   (void)Event;

@@ -82,7 +82,9 @@ template <typename Interface> EFI_STATUS Locate(const EFI_GUID &Guid, Interface 
 
 } // namespace
 
-// Every step must succeed: a warning ends the start-up as an error does.
+// Every step must succeed exactly: unlike the entry paths, which stop on errors
+// only, a warning ends the start-up here as an error does, so the tests below
+// compare with EFI_SUCCESS instead of using EFI_ERROR.
 EFI_STATUS ButtonSmmMain(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
   PLATFORM_DATA_PROTOCOL *PlatformData = nullptr;
   EFI_STATUS Status = Locate(gPlatformDataProtocolGuid, &PlatformData);

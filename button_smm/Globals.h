@@ -4,7 +4,10 @@
 #include "Framework/BootScriptSave.h"
 #include "Framework/SmmBase.h"
 #include "Uefi/UefiSpec.h"
+#include "button_smm/ButtonRecord.h"
 #include "support/ServiceTables.h"
+
+struct PASSWORD_SERVICE_PROTOCOL;
 
 namespace ButtonSmm {
 
@@ -20,7 +23,8 @@ static_assert(sizeof(ButtonPlatformConfig) == 28, "platform config block");
 static_assert(__builtin_offsetof(ButtonPlatformConfig, RepeatDelay) == 1, "repeat delay byte");
 static_assert(__builtin_offsetof(ButtonPlatformConfig, RepeatRate) == 2, "repeat rate byte");
 
-constexpr ButtonPlatformConfig kUnreadPlatformConfig = {0xFF, 2, 1, {}};
+constexpr ButtonPlatformConfig kUnreadPlatformConfig = {
+    0xFF, kDefaultRepeatDelay, kDefaultRepeatRate, {}};
 
 struct ButtonSmmState {
   // Inside SMM RuntimeServices may be replaced by the table the SMM core
@@ -41,12 +45,36 @@ struct ButtonSmmState {
   // Panel index 0xFF (none) and the default repeat timing until the platform
   // data item is read.
   ButtonPlatformConfig PlatformConfig;
+  // The live button table: events and commands use it, a restore copies a
+  // default row back.
+  ButtonRecord LiveButtons[kButtonCount];
+  ButtonEventState EventState;
+  KeyCodeQueueState KeyCodeQueue;
+  // The driver's brightness percent, 0 to 100.
+  UINT8 CurrentBrightness;
+  // Looked up on first use and kept once found.
+  PASSWORD_SERVICE_PROTOCOL *PasswordService;
 };
 
 // As the image is loaded.
+static_assert(kButtonCount == 6, "one LiveButtons initialiser a default row");
 inline constexpr ButtonSmmState kButtonSmmInitialState = {
-    kNoServiceTables,     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0,
-    kUnreadPlatformConfig};
+    .Services = kNoServiceTables,
+    .SmmBase = nullptr,
+    .Smst = nullptr,
+    .EntryBootScript = nullptr,
+    .SetupBootScript = nullptr,
+    .ReferenceBootScript = nullptr,
+    .CommandBufferAddress = nullptr,
+    .CommandBufferSize = 0,
+    .PlatformConfig = kUnreadPlatformConfig,
+    .LiveButtons = {DefaultButtons[0], DefaultButtons[1], DefaultButtons[2], DefaultButtons[3],
+                    DefaultButtons[4], DefaultButtons[5]},
+    .EventState = {},
+    .KeyCodeQueue = {},
+    .CurrentBrightness = 0,
+    .PasswordService = nullptr,
+};
 extern constinit ButtonSmmState gButtonSmm;
 
 // The fields under the names the driver uses.
@@ -63,6 +91,11 @@ inline constexpr EFI_BOOT_SCRIPT_SAVE_PROTOCOL *&gReferenceBootScript =
 inline constexpr VOID *&gSmmCommandBufferAddress = gButtonSmm.CommandBufferAddress;
 inline constexpr UINTN &gSmmCommandBufferSize = gButtonSmm.CommandBufferSize;
 inline constexpr ButtonPlatformConfig &gButtonPlatformConfig = gButtonSmm.PlatformConfig;
+inline constexpr ButtonRecord (&gLiveButtons)[kButtonCount] = gButtonSmm.LiveButtons;
+inline constexpr ButtonEventState &gEventState = gButtonSmm.EventState;
+inline constexpr KeyCodeQueueState &gKeyCodeQueue = gButtonSmm.KeyCodeQueue;
+inline constexpr UINT8 &gCurrentBrightness = gButtonSmm.CurrentBrightness;
+inline constexpr PASSWORD_SERVICE_PROTOCOL *&gPasswordService = gButtonSmm.PasswordService;
 
 inline UINT8 PanelIndex() {
   return gButtonPlatformConfig.PanelIndex;

@@ -4,6 +4,4 @@
 
 namespace ButtonSmm {
 void ResetDriverState();
-// The button table, event state, key-code queue and brightness.
-void ResetButtonsState();
 } // namespace ButtonSmm

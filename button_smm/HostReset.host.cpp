@@ -5,7 +5,6 @@ namespace ButtonSmm {
 
 void ResetDriverState() {
   gButtonSmm = kButtonSmmInitialState;
-  ResetButtonsState();
 }
 
 } // namespace ButtonSmm

@@ -6,8 +6,6 @@
 
 namespace ButtonSmm {
 
-constinit KeyCodeQueueState gKeyCodeQueue = {};
-
 UINTN KeyCodeLength(const ButtonRecord *Record) {
   // The stored count bounds the sequence, so bytes left behind by a longer
   // sequence that a shorter one replaced are never sent. A zero byte still

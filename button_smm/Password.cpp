@@ -18,8 +18,6 @@ constexpr UINTN kMarkerLength = 9;
 
 } // namespace
 
-constinit PASSWORD_SERVICE_PROTOCOL *gPasswordService = nullptr;
-
 BOOLEAN PasswordRequired() {
   SetupData Setup;
   UINTN Size = sizeof(Setup);
@@ -54,6 +52,8 @@ BOOLEAN CheckAdminPassword(const WideSpan *Password) {
   if (gPasswordService == nullptr)
     return FALSE;
   UINTN Length = Password->Length - At;
+  // Only an exact EFI_SUCCESS accepts: a warning from the service is no proof
+  // of the password.
   if (Length > 0)
     return gPasswordService->CheckPassword(
                u"AdminPW", 1, reinterpret_cast<const CHAR16 *>(Password->Units + 2 * At),

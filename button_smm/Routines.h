@@ -17,6 +17,11 @@ VOID ApplyButtonEcBits(UINTN Index, BOOLEAN On);
 // Copies the default record over the live one and resets the repeat timing.
 EFI_STATUS RestoreDefaults(UINTN Index);
 
+// Button actions the default table names (Event: kEventPress or kEventRelease).
+VOID EFIAPI NoAction(UINT32 Event);
+VOID EFIAPI BrightnessUpAction(UINT32 Event);
+VOID EFIAPI BrightnessDownAction(UINT32 Event);
+
 UINT8 GetBrightnessPercent();
 VOID SetBrightnessPercent(UINT8 Percent);
 

@@ -1,16 +1,17 @@
 # firmware_driver(NAME <image name> ENTRY <entry symbol> DIR <source folder>
-#                 SUBSYSTEM <efi_boot_service_driver|efi_application>)
+#                 SUBSYSTEM <efi_boot_service_driver|efi_application>
+#                 SOURCES <further sources, shared with other images>)
 #
 # Image build: <NAME>.efi, a PE32+ image of the folder's sources and the support
 # library. Host build: a static library of the same sources (lower-case name),
 # plus the folder's *.host.cpp files (host-only helpers such as state reset).
 function(firmware_driver)
-  cmake_parse_arguments(FD "" "NAME;ENTRY;DIR;LIBRARY;SUBSYSTEM" "" ${ARGN})
+  cmake_parse_arguments(FD "" "NAME;ENTRY;DIR;LIBRARY;SUBSYSTEM" "SOURCES" ${ARGN})
   if(NOT FD_SUBSYSTEM)
     set(FD_SUBSYSTEM efi_boot_service_driver)
   endif()
   file(GLOB_RECURSE all CONFIGURE_DEPENDS ${FD_DIR}/*.cpp)
-  set(common)
+  set(common ${FD_SOURCES})
   set(hostonly)
   foreach(f IN LISTS all)
     if(f MATCHES "\\.host\\.cpp$")

@@ -11,36 +11,25 @@
 # too; FIRMWARE_RUN_TIMEOUT=SECONDS bounds QEMU (default 120).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-images=${1:-build/default/images}
-keep=
-if [ "${2:-}" = --keep ]; then keep=${3:?--keep needs a directory}; fi
+fw_name=firmware-run
+. scripts/lib/firmware-run.sh
+fw_args "$@"
 
 app=$images/tests/firmware/FirmwareTest.efi
-for f in "$app" "$images/tpm_platform/TpmPlatformDxe.efi" "$images/button_smm/ButtonSmm.efi"; do
-  [ -f "$f" ] || { echo "firmware-run: missing $f (build the images first: scripts/build.sh)" >&2; exit 2; }
-done
+fw_require "build the images first: scripts/build.sh" \
+  "$app" "$images/tpm_platform/TpmPlatformDxe.efi" "$images/button_smm/ButtonSmm.efi"
 code=/usr/share/OVMF/OVMF_CODE_4M.fd
 vars=/usr/share/OVMF/OVMF_VARS_4M.fd
-for f in "$code" "$vars"; do
-  [ -f "$f" ] || { echo "firmware-run: missing $f (Debian package ovmf)" >&2; exit 2; }
-done
+fw_require "Debian package ovmf" "$code" "$vars"
 
-work=${keep:-$(mktemp -d)}
-mkdir -p "$work"
 swtpm_pid=
-cleanup() {
-  [ -n "$swtpm_pid" ] && kill "$swtpm_pid" 2>/dev/null || true
-  [ -n "$keep" ] || rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/esp/EFI/BOOT" "$work/tpm"
-cp "$app" "$work/esp/EFI/BOOT/BOOTX64.EFI"
+fw_stop() { [ -z "$swtpm_pid" ] || kill "$swtpm_pid" 2>/dev/null || true; }
+fw_workdir
+fw_volume "$app" "$vars"
+mkdir -p "$work/tpm"
 cp "$images/tpm_platform/TpmPlatformDxe.efi" "$images/button_smm/ButtonSmm.efi" "$work/esp/"
 # Anything else the volume should carry (scripts/os-run.sh adds a kernel and its initrd).
 [ -z "${FIRMWARE_RUN_ESP_EXTRA:-}" ] || cp -R "$FIRMWARE_RUN_ESP_EXTRA"/. "$work/esp/"
-cp "$vars" "$work/vars.fd"
-chmod u+w "$work/vars.fd"
 
 sock=$work/swtpm.sock
 swtpm socket --tpmstate dir="$work/tpm" --ctrl type=unixio,path="$sock" \
@@ -64,17 +53,5 @@ qemu_rc=$?
 set -e
 end=$(date +%s.%N)
 
-# The console mirrors to serial with escape sequences and CR; keep our lines.
-clean=$(sed 's/\x1b\[[0-9;]*[A-Za-z]//g' "$serial" | tr -d '\r')
-printf '%s\n' "$clean" | grep -E '^\[fw-test\]' || true
-printf 'firmware-run: qemu exit %s, wall %.1f s\n' "$qemu_rc" "$(awk -v a="$start" -v b="$end" 'BEGIN{print b-a}')"
-summary=$(printf '%s\n' "$clean" | grep -E '^\[fw-test\] [0-9]+ passed, [0-9]+ failed$' | tail -n 1 || true)
-if [ -z "$summary" ]; then
-  echo "firmware-run: no summary line: the application did not finish" >&2
-  printf '%s\n' "$clean" | tail -n 20 >&2
-  exit 1
-fi
-passed=$(echo "$summary" | awk '{print $2}')
-failed=$(echo "$summary" | awk '{print $4}')
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+fw_tally fw-test "$(printf 'firmware-run: qemu exit %s, wall %.1f s' "$qemu_rc" \
+  "$(awk -v a="$start" -v b="$end" 'BEGIN{print b-a}')")"

@@ -12,27 +12,20 @@
 # an input is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-images=${1:-build/default/images}
-keep=
-if [ "${2:-}" = --keep ]; then keep=${3:?--keep needs a directory}; fi
+fw_name=firmware-smm-run
+. scripts/lib/firmware-run.sh
+fw_args "$@"
 
 app=$images/tests/firmware_smm/SmmStoryTest.efi
 compat_smm=$images/smm_compat/SmmCompatSmm.efi
 compat_dxe=$images/smm_compat/SmmCompatDxe.efi
 button=$images/button_smm/ButtonSmm.efi
-for f in "$app" "$compat_smm" "$compat_dxe" "$button"; do
-  [ -f "$f" ] || { echo "firmware-smm-run: missing $f (build the images first: scripts/build.sh)" >&2; exit 2; }
-done
+fw_require "build the images first: scripts/build.sh" "$app" "$compat_smm" "$compat_dxe" "$button"
 code=/usr/share/OVMF/OVMF_CODE_4M.secboot.fd
 vars=/usr/share/OVMF/OVMF_VARS_4M.fd
-for f in "$code" "$vars"; do
-  [ -f "$f" ] || { echo "firmware-smm-run: missing $f (Debian package ovmf)" >&2; exit 2; }
-done
+fw_require "Debian package ovmf" "$code" "$vars"
 
-work=${keep:-$(mktemp -d)}
-mkdir -p "$work"
-cleanup() { [ -n "$keep" ] || rm -rf "$work"; }
-trap cleanup EXIT
+fw_workdir
 
 # Files of the DXE volume and what each waits for (dependency expressions).
 smm_cpu=EB346B97-975F-4A9F-8B22-F8E92BB3D569
@@ -51,10 +44,7 @@ python3 tools/fwimage/fwimage.py add "$code" "$work/code.fd" \
   "dxe:C4E7B2A9-1F38-4D56-9E0B-7A2D5C8F6134:$button:$framework_smm_base+$sw_dispatch+$gpi_dispatch+$platform_data+$command_buffer"
 patched=$(date +%s.%N)
 
-mkdir -p "$work/esp/EFI/BOOT"
-cp "$app" "$work/esp/EFI/BOOT/BOOTX64.EFI"
-cp "$vars" "$work/vars.fd"
-chmod u+w "$work/vars.fd"
+fw_volume "$app" "$vars"
 
 serial=$work/serial.log
 set +e
@@ -69,18 +59,6 @@ qemu_rc=$?
 set -e
 end=$(date +%s.%N)
 
-clean=$(sed 's/\x1b\[[0-9;]*[A-Za-z]//g' "$serial" | tr -d '\r')
-printf '%s\n' "$clean" | grep -aE '^\[smm-test\]' || true
-awk -v a="$start" -v b="$patched" -v c="$end" -v rc="$qemu_rc" 'BEGIN {
+fw_tally smm-test "$(awk -v a="$start" -v b="$patched" -v c="$end" -v rc="$qemu_rc" 'BEGIN {
   printf "firmware-smm-run: image patched in %.1f s; qemu exit %s, wall %.1f s; story %.1f s\n",
-         b - a, rc, c - b, c - a }'
-summary=$(printf '%s\n' "$clean" | grep -aE '^\[smm-test\] [0-9]+ passed, [0-9]+ failed$' | tail -n 1 || true)
-if [ -z "$summary" ]; then
-  echo "firmware-smm-run: no summary line: the application did not finish" >&2
-  printf '%s\n' "$clean" | tail -n 20 >&2
-  exit 1
-fi
-passed=$(echo "$summary" | awk '{print $2}')
-failed=$(echo "$summary" | awk '{print $4}')
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+         b - a, rc, c - b, c - a }')"

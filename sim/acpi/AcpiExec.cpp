@@ -1,4 +1,5 @@
 #include "sim/acpi/AcpiExec.h"
+#include "sim/core/Text.h"
 
 #include "sim/acpi/AcpiTables.h"
 
@@ -32,7 +33,8 @@ public:
     ::close(fd);
     path_ = pattern;
   }
-  ~TempFile() { std::remove(path_.c_str()); }
+  // Nothing to do when the file cannot be removed: it is in the temporary folder.
+  ~TempFile() { static_cast<void>(std::remove(path_.c_str())); }
   TempFile(const TempFile &) = delete;
   TempFile &operator=(const TempFile &) = delete;
 
@@ -55,6 +57,7 @@ private:
 std::string Run(const std::vector<std::string> &argv, const std::string &input) {
   // Everything the child needs is made before the fork: it only redirects and execs.
   std::vector<char *> raw;
+  raw.reserve(argv.size() + 1);
   for (const std::string &a : argv)
     raw.push_back(const_cast<char *>(a.c_str()));
   raw.push_back(nullptr);
@@ -105,10 +108,7 @@ std::string Trim(const std::string &s) {
 }
 
 std::string HexByte(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof(text), value <= 0xFF ? "0x%02llX" : "0x%llX",
-                static_cast<unsigned long long>(value));
-  return text;
+  return HexNumber(value, value <= 0xFF ? 2 : 0);
 }
 
 // What acpiexec said about one path: "Evaluation of P returned object ..."

@@ -277,8 +277,9 @@ void Board::PowerOn() {
   env_.reset();
   env_ = std::make_unique<Environment>(traceLimit_);
   Environment &env = *env_;
-  env.events.SetMisuseSink(
-      [this](std::string text) { report_.Current().AddError(text + " (phase " + Phase() + ")"); });
+  env.events.SetMisuseSink([this](const std::string &text) {
+    report_.Current().AddError(text + " (phase " + Phase() + ")");
+  });
   env.events.SetCloseListener([&env](EFI_EVENT e) { env.handles.DropRegistrationsOf(e); });
   env.events.SetNamedNotifyLevelsOnly(namedNotifyLevels_);
   Variables().DropVolatile();

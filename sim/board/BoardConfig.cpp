@@ -76,12 +76,12 @@ bool ConfigSection::Bool(std::string_view key, bool fallback) {
 
 std::string ConfigSection::String(std::string_view key, std::string fallback) {
   const json *v = Get(key, json::value_t::string, "a string");
-  return v ? v->get<std::string>() : fallback;
+  return v ? v->get<std::string>() : std::move(fallback);
 }
 
 std::string ConfigSection::Choice(std::string_view key, std::string fallback,
                                   const std::vector<std::string> &choices) {
-  std::string value = String(key, fallback);
+  std::string value = String(key, std::move(fallback));
   if (std::find(choices.begin(), choices.end(), value) == choices.end()) {
     std::string list;
     for (const auto &c : choices)

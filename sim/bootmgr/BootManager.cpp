@@ -153,8 +153,10 @@ private:
       const std::u16string wide = bootmgr::BootOptionName(o.Number);
       const std::string name(wide.begin(), wide.end());
       const bool last = attempt + 1 == attempts_;
-      log_.push_back("started " + name + " \"" + description + "\"" +
-                     (last ? ": it boots the operating system" : ": it returned"));
+      std::string line = "started " + name;
+      line += " \"" + description + "\"";
+      line += last ? ": it boots the operating system" : ": it returned";
+      log_.push_back(std::move(line));
     }
   }
 

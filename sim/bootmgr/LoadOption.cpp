@@ -1,4 +1,5 @@
 #include "sim/bootmgr/LoadOption.h"
+#include "sim/core/Text.h"
 
 #include "Uefi/DevicePath.h"
 
@@ -31,6 +32,8 @@ std::vector<uint8_t> EncodeLoadOption(const LoadOption &option) {
   Put16(path, 4);
 
   std::vector<uint8_t> out;
+  out.reserve(4 + 2 + 2 * (option.Description.size() + 1) + path.size() +
+              option.OptionalData.size());
   for (int i = 0; i < 4; ++i)
     out.push_back((option.Attributes >> (8 * i)) & 0xFF);
   Put16(out, static_cast<uint16_t>(path.size()));
@@ -41,9 +44,8 @@ std::vector<uint8_t> EncodeLoadOption(const LoadOption &option) {
 }
 
 std::u16string BootOptionName(uint16_t number) {
-  char text[9];
-  std::snprintf(text, sizeof(text), "Boot%04X", number);
-  return std::u16string(text, text + 8);
+  const std::string text = Printf("Boot%04X", number);
+  return std::u16string(text.begin(), text.end());
 }
 
 } // namespace sim::bootmgr

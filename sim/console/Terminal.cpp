@@ -21,8 +21,9 @@ void RestoreOnSignal(int signal) {
   int fd = gRawFd.exchange(-1);
   if (fd >= 0)
     tcsetattr(fd, TCSAFLUSH, &gSaved);
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
+  // Die by the signal as if never caught; failing that, die anyway.
+  if (std::signal(signal, SIG_DFL) == SIG_ERR || std::raise(signal) != 0)
+    _exit(128 + signal);
 }
 
 void WriteAll(int fd, const std::string &text) {

@@ -1,4 +1,5 @@
 #include "sim/core/Guid.h"
+#include "sim/core/Text.h"
 
 #include "Pi/PiHob.h"
 #include "Tcg/TcgProtocol.h"
@@ -11,11 +12,9 @@
 namespace sim {
 
 std::string GuidToString(const EFI_GUID &g) {
-  char text[37];
-  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1,
-                g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
-                g.Data4[5], g.Data4[6], g.Data4[7]);
-  return text;
+  return Printf("%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1, g.Data2, g.Data3,
+                g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
+                g.Data4[7]);
 }
 
 std::optional<EFI_GUID> ParseGuid(std::string_view text) {

@@ -381,8 +381,10 @@ EFI_STATUS HandleDatabase::ProtocolsPerHandle(EFI_HANDLE handle, EFI_GUID ***buf
   if (h == nullptr)
     return EFI_INVALID_PARAMETER;
   VOID *block = nullptr;
-  if (pool_.Allocate(EfiBootServicesData, h->Protocols.size() * sizeof(EFI_GUID *), &block) !=
-      EFI_SUCCESS)
+  const size_t bytes =
+      h->Protocols.size() * sizeof(EFI_GUID *); // NOLINT(bugprone-sizeof-expression): the caller
+                                                // gets an array of GUID pointers
+  if (pool_.Allocate(EfiBootServicesData, bytes, &block) != EFI_SUCCESS)
     return EFI_OUT_OF_RESOURCES;
   auto **list = static_cast<EFI_GUID **>(block);
   for (size_t i = 0; i < h->Protocols.size(); ++i) {

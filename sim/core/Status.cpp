@@ -1,6 +1,7 @@
 // The board names statuses with the drivers' own table (support/Format.h), so
 // a report says what the driver's %r would say.
 #include "sim/core/Status.h"
+#include "sim/core/Text.h"
 
 #include "support/Format.h"
 
@@ -27,9 +28,7 @@ constexpr Range kNamedRanges[] = {
 std::string StatusText(EFI_STATUS status) {
   if (const CHAR8 *name = StatusName(status))
     return name;
-  char text[40];
-  std::snprintf(text, sizeof text, "EFI_STATUS(0x%llX)", (unsigned long long)status);
-  return text;
+  return Printf("EFI_STATUS(0x%llX)", (unsigned long long)status);
 }
 
 std::optional<EFI_STATUS> ParseStatus(std::string_view text) {

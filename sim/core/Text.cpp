@@ -1,6 +1,8 @@
 #include "sim/core/Text.h"
 
+#include <cstdarg>
 #include <cstdio>
+#include <stdexcept>
 
 namespace sim {
 
@@ -113,10 +115,24 @@ std::optional<std::vector<uint8_t>> FromHex(std::string_view text) {
   return out;
 }
 
-std::string HexNumber(uint64_t value, int digits) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, (unsigned long long)value);
+std::string Printf(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(length < 0 ? 0 : size_t(length), '\0');
+  const int written =
+      length < 0 ? length : std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  if (written < 0 || written != length)
+    throw std::runtime_error(std::string("cannot format \"") + format + "\"");
   return text;
+}
+
+std::string HexNumber(uint64_t value, int digits) {
+  return Printf("0x%0*llX", digits, (unsigned long long)value);
 }
 
 std::optional<uint64_t> ParseUnsigned(std::string_view text) {

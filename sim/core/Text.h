@@ -19,6 +19,9 @@ size_t WideLength(const CHAR16 *text, size_t max = SIZE_MAX);
 
 std::string ToHex(std::span<const uint8_t> bytes);
 std::optional<std::vector<uint8_t>> FromHex(std::string_view text);
+// printf into a string of the length the text needs: never truncated; an
+// output error (a bad format or conversion) throws std::runtime_error.
+std::string Printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // "0x1F" style for reports.
 std::string HexNumber(uint64_t value, int digits = 0);
 // "31" or "0x1F" (never octal: "010" is ten); nullopt for anything else or

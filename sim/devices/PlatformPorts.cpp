@@ -1,4 +1,5 @@
 #include "sim/devices/PlatformPorts.h"
+#include "sim/core/Text.h"
 
 #include <cstdio>
 
@@ -77,11 +78,8 @@ std::map<std::string, uint64_t> PlatformPorts::Snapshot() const {
                                                {"port.0A00", power0_},
                                                {"port.0A01", power1_},
                                                {"port.0A2E", output_}};
-  char name[16];
-  for (auto [port, value] : gpio_) {
-    std::snprintf(name, sizeof name, "port.%04X", port);
-    registers[name] = value;
-  }
+  for (auto [port, value] : gpio_)
+    registers[Printf("port.%04X", port)] = value;
   return registers;
 }
 

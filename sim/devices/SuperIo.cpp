@@ -1,4 +1,5 @@
 #include "sim/devices/SuperIo.h"
+#include "sim/core/Text.h"
 
 #include <cstdio>
 
@@ -64,22 +65,15 @@ void SuperIo::Write(uint8_t reg, uint8_t value) {
 
 std::map<std::string, uint8_t> SuperIo::Snapshot() const {
   std::map<std::string, uint8_t> registers;
-  char name[32];
-  for (unsigned reg = 0; reg < global_.size(); ++reg) {
-    std::snprintf(name, sizeof name, "superio.%02X", reg);
-    registers[name] = global_[reg];
-  }
+  for (unsigned reg = 0; reg < global_.size(); ++reg)
+    registers[Printf("superio.%02X", reg)] = global_[reg];
   for (auto &[ldn, regs] : devices_)
     for (unsigned reg = 0x30; reg < 0x100; ++reg)
-      if (regs[reg] != 0) {
-        std::snprintf(name, sizeof name, "superio.ldn%u.%02X", ldn, reg);
-        registers[name] = regs[reg];
-      }
+      if (regs[reg] != 0)
+        registers[Printf("superio.ldn%u.%02X", ldn, reg)] = regs[reg];
   for (auto &[pin, regs] : pins_)
-    for (unsigned i = 0; i < 2; ++i) {
-      std::snprintf(name, sizeof name, "superio.pin%02X.F%u", pin, i + 1);
-      registers[name] = regs[i];
-    }
+    for (unsigned i = 0; i < 2; ++i)
+      registers[Printf("superio.pin%02X.F%u", pin, i + 1)] = regs[i];
   return registers;
 }
 

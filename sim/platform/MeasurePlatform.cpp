@@ -99,7 +99,8 @@ void MeasurePlatform::Install(Board &board) {
     auto *table = static_cast<uint8_t *>(memory.ToPointer(tableAddress_));
     for (uint32_t i = 0; i < tableLength_; ++i)
       table[i] = static_cast<uint8_t>(0x40 + i);
-    std::memcpy(table, "PTBL", 4);
+    constexpr uint8_t kSignature[4] = {'P', 'T', 'B', 'L'}; // no terminator in the table
+    std::memcpy(table, kSignature, sizeof(kSignature));
     std::memcpy(table + kPlatformTableLengthOffset, &lengthField_, 4);
     std::memcpy(interface_.data() + kPlatformTableAddressOffset, &tableAddress_, 8);
     EFI_HANDLE handle = nullptr;

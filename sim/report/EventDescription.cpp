@@ -1,4 +1,5 @@
 #include "sim/report/EventDescription.h"
+#include "sim/core/Guid.h"
 
 #include "sim/core/Text.h"
 
@@ -25,11 +26,7 @@ uint64_t Le(std::span<const uint8_t> b, size_t at, size_t n) {
 std::string GuidText(const uint8_t *p) {
   EFI_GUID g;
   std::memcpy(&g, p, sizeof(g));
-  char text[40];
-  std::snprintf(text, sizeof(text), "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", g.Data1,
-                g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
-                g.Data4[5], g.Data4[6], g.Data4[7]);
-  return text;
+  return GuidToString(g);
 }
 
 std::string GuidName(const uint8_t *p) {
@@ -52,9 +49,7 @@ std::string Printable(std::span<const uint8_t> bytes) {
     if (c >= 0x20 && c < 0x7F && c != '\\') {
       out.push_back(static_cast<char>(c));
     } else {
-      char esc[8];
-      std::snprintf(esc, sizeof(esc), "\\x%02X", c);
-      out += esc;
+      out += Printf("\\x%02X", c);
     }
   }
   return out;
@@ -126,9 +121,7 @@ std::string DescribeVariable(std::span<const uint8_t> d) {
   if (name == "BootOrder") {
     out += ":";
     for (size_t i = 0; i + 1 < value.size(); i += 2) {
-      char n[8];
-      std::snprintf(n, sizeof(n), " %04X", static_cast<unsigned>(Le(value, i, 2)));
-      out += n;
+      out += Printf(" %04X", static_cast<unsigned>(Le(value, i, 2)));
     }
   } else if (name.size() == 8 && name.rfind("Boot", 0) == 0) {
     out += ": " + DescribeLoadOption(value);
@@ -163,15 +156,12 @@ std::string EventTypeName(uint32_t type) {
   case EV_EFI_HANDOFF_TABLES:
     return "EV_EFI_HANDOFF_TABLES";
   default: {
-    char text[32];
-    std::snprintf(text, sizeof(text), "EV_UNKNOWN_0x%08X", type);
-    return text;
+    return Printf("EV_UNKNOWN_0x%08X", type);
   }
   }
 }
 
 std::string DescribeEvent(uint32_t type, std::span<const uint8_t> d) {
-  char text[160];
   switch (type) {
   case EV_SEPARATOR:
     return "separator " + Hex(d);
@@ -180,18 +170,15 @@ std::string DescribeEvent(uint32_t type, std::span<const uint8_t> d) {
   case EV_CPU_MICROCODE:
     if (d.size() != 8)
       break;
-    std::snprintf(text, sizeof(text), "microcode image at 0x%llX",
-                  static_cast<unsigned long long>(Le(d, 0, 8)));
-    return text;
+    return Printf("microcode image at 0x%llX", static_cast<unsigned long long>(Le(d, 0, 8)));
   case EV_EVENT_TAG:
     if (d.size() != sizeof(TCG_OPTION_ROM_TAGGED_EVENT) || Le(d, 0, 4) != 7)
       break;
     {
       const unsigned pfa = static_cast<unsigned>(Le(d, 10, 2));
-      std::snprintf(text, sizeof(text),
-                    "option ROM execute, PFA 0x%04X (bus %u, device %u, function %u), ROM SHA-1 ",
-                    pfa, pfa >> 8, (pfa >> 3) & 0x1F, pfa & 7);
-      return text + Hex(d.subspan(12, 20));
+      return Printf("option ROM execute, PFA 0x%04X (bus %u, device %u, function %u), ROM SHA-1 ",
+                    pfa, pfa >> 8, (pfa >> 3) & 0x1F, pfa & 7) +
+             Hex(d.subspan(12, 20));
     }
   case EV_EFI_VARIABLE_DRIVER_CONFIG:
   case EV_EFI_VARIABLE_BOOT:
@@ -199,9 +186,8 @@ std::string DescribeEvent(uint32_t type, std::span<const uint8_t> d) {
   case EV_EFI_HANDOFF_TABLES:
     if (d.size() != sizeof(EFI_HANDOFF_TABLE_POINTERS_ONE) || Le(d, 0, 8) != 1)
       break;
-    std::snprintf(text, sizeof(text), "1 table: %s at 0x%llX", GuidName(&d[8]).c_str(),
+    return Printf("1 table: %s at 0x%llX", GuidName(&d[8]).c_str(),
                   static_cast<unsigned long long>(Le(d, 24, 8)));
-    return text;
   default:
     break;
   }

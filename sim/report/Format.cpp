@@ -9,11 +9,9 @@ namespace sim::report {
 std::string HexBytes(std::span<const uint8_t> bytes) {
   std::string text;
   for (uint8_t b : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", b);
     if (!text.empty())
       text += ' ';
-    text += hex;
+    text += Printf("%02X", b);
   }
   return text;
 }
@@ -37,9 +35,9 @@ namespace {
 std::string Bytes(const std::vector<int> &bytes) {
   std::string text;
   for (int b : bytes) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", b);
-    text += (text.empty() ? "" : " ") + (b < 0 ? std::string("--") : std::string(hex));
+    if (!text.empty())
+      text += ' ';
+    text += b < 0 ? std::string("--") : Printf("%02X", b);
   }
   return text;
 }
@@ -66,8 +64,13 @@ std::string VariableChange(const std::string &name,
     std::string at = std::to_string(r.Offset);
     if (r.Before.size() > 1)
       at += ".." + std::to_string(r.Offset + r.Before.size() - 1);
-    text += (text.empty() ? "" : ", ") + name + "[" + at + "] " + Bytes(r.Before) + " -> " +
-            Bytes(r.After);
+    if (!text.empty())
+      text += ", ";
+    text += name;
+    text += "[" + at + "] ";
+    text += Bytes(r.Before);
+    text += " -> ";
+    text += Bytes(r.After);
   }
   return text;
 }

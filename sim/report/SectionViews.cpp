@@ -25,11 +25,6 @@ std::vector<uint8_t> Bytes(const json &v) {
     return FromHex(v.get<std::string>()).value_or(std::vector<uint8_t>{});
   return v.get<std::vector<uint8_t>>();
 }
-std::string Printf(const char *format, auto... args) {
-  char line[256];
-  std::snprintf(line, sizeof line, format, args...);
-  return line;
-}
 
 void Images(const json &d, int, Lines &out) {
   for (const auto &i : d) {

@@ -52,12 +52,9 @@ std::string ResultText(uint32_t result) {
 
 // The default settings word carries no enabled bit.
 std::string SettingsText(uint32_t settings, bool withEnabled) {
-  char text[96];
-  std::snprintf(text, sizeof text, "%s (delay %u, rate %u, repeat %s%s)",
-                HexNumber(settings, 8).c_str(), settings & 0xFF, (settings >> 8) & 0xFF,
-                (settings & 0x10000) ? "on" : "off",
+  return Printf("%s (delay %u, rate %u, repeat %s%s)", HexNumber(settings, 8).c_str(),
+                settings & 0xFF, (settings >> 8) & 0xFF, (settings & 0x10000) ? "on" : "off",
                 withEnabled ? ((settings & 0x1000000) ? ", enabled" : ", disabled") : "");
-  return text;
 }
 
 std::vector<uint8_t> Bytes(const json &hex) {

@@ -147,8 +147,9 @@ void Section(const json &boot, const std::string &key, int verbosity, std::vecto
   if (lines.empty())
     return;
   out.push_back(indent + std::string(view ? view->Title : key));
+  const std::string inner = indent + "  ";
   for (const auto &l : lines)
-    out.push_back(indent + "  " + l);
+    out.push_back(inner + l);
 }
 
 std::vector<std::string> Order(const json &boot) {

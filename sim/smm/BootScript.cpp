@@ -1,7 +1,10 @@
 #include "sim/smm/BootScript.h"
 #include "sim/core/Faults.h"
+#include "sim/core/Text.h"
 
 #include "sim/core/Errors.h"
+
+#include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <cstdarg>
@@ -30,12 +33,10 @@ uint64_t ReadSized(const void *pointer, uint32_t width) {
       std::memcpy(&value, pointer, local.iov_len);
       return value;
     }
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "boot-script Write: the operand pointer %p points at no memory (a caller "
-                  "using the other form's signature?)",
-                  pointer);
-    throw SimulationError(text);
+    throw SimulationError(
+        Printf("boot-script Write: the operand pointer %p points at no memory (a caller "
+               "using the other form's signature?)",
+               pointer));
   }
   return value; // little-endian: the low bytes hold the operand
 }
@@ -150,32 +151,33 @@ void BootScript::Replay(IoSpace &io) const {
   }
 }
 
+nlohmann::json ScriptEntry::ToJson() const {
+  return {{"opcode", OpCode}, {"form", Form == ScriptForm::Framework ? "framework" : "pi"},
+          {"width", Width},   {"address", Address},
+          {"values", Values}, {"data", Data},
+          {"mask", DataMask}};
+}
+
 std::string ScriptEntry::ToString() const {
   static const char *const kWidth[] = {"8", "16", "32", "64"};
-  char line[160];
   const char *form = Form == ScriptForm::Framework ? "framework" : "pi";
   switch (OpCode) {
   case EFI_BOOT_SCRIPT_IO_WRITE_OPCODE:
-    std::snprintf(line, sizeof line, "io-write  port 0x%04llX width %-2s value 0x%0*llX  [%s]",
+    return Printf("io-write  port 0x%04llX width %-2s value 0x%0*llX  [%s]",
                   (unsigned long long)Address, kWidth[Width & 3], 2 << (Width & 3),
                   (unsigned long long)(Values.empty() ? 0 : Values[0]), form);
-    break;
   case EFI_BOOT_SCRIPT_IO_READ_WRITE_OPCODE:
-    std::snprintf(line, sizeof line,
-                  "io-rmw    port 0x%04llX width %-2s or 0x%0*llX and 0x%0*llX  [%s]",
+    return Printf("io-rmw    port 0x%04llX width %-2s or 0x%0*llX and 0x%0*llX  [%s]",
                   (unsigned long long)Address, kWidth[Width & 3], 2 << (Width & 3),
                   (unsigned long long)Data, 2 << (Width & 3), (unsigned long long)DataMask, form);
-    break;
   default:
-    std::snprintf(line, sizeof line,
-                  "pci-rmw   %02llX:%02llX.%llX reg 0x%02llX width %s or "
+    return Printf("pci-rmw   %02llX:%02llX.%llX reg 0x%02llX width %s or "
                   "0x%08llX and 0x%08llX  [%s]",
                   (unsigned long long)(Address >> 24 & 0xFF),
                   (unsigned long long)(Address >> 16 & 0xFF),
                   (unsigned long long)(Address >> 8 & 0xFF), (unsigned long long)(Address & 0xFF),
                   kWidth[Width & 3], (unsigned long long)Data, (unsigned long long)DataMask, form);
   }
-  return line;
 }
 
 } // namespace sim

@@ -6,6 +6,8 @@
 #include "Framework/BootScriptSave.h"
 #include "sim/io/IoSpace.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +31,8 @@ struct ScriptEntry {
   std::string Context;
 
   std::string ToString() const;
+  // The entry as the report's "boot_script" section stores it.
+  nlohmann::json ToJson() const;
 };
 
 class BootScript {

@@ -170,13 +170,7 @@ void SmmComponent::Report(Board &board, BootReport &report) {
   nlohmann::json &script = report.Section("boot_script").Data;
   script = nlohmann::json::array();
   for (const ScriptEntry &e : b.Script->Entries())
-    script.push_back({{"opcode", e.OpCode},
-                      {"form", e.Form == ScriptForm::Framework ? "framework" : "pi"},
-                      {"width", e.Width},
-                      {"address", e.Address},
-                      {"values", e.Values},
-                      {"data", e.Data},
-                      {"mask", e.DataMask}});
+    script.push_back(e.ToJson());
 }
 
 std::unique_ptr<Component> MakeSmmComponent() {

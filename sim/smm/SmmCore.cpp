@@ -1,6 +1,7 @@
 #include "sim/smm/SmmCore.h"
 #include "sim/core/Errors.h"
 #include "sim/core/Faults.h"
+#include "sim/core/Text.h"
 #include "sim/io/AccessTrace.h"
 
 #include <cstdio>
@@ -157,9 +158,7 @@ size_t SmmCore::Dispatch(SmiRegistration::Kind kind, uint64_t value, const std::
 }
 
 size_t SmmCore::DispatchSoftware(uint8_t value) {
-  char context[16];
-  std::snprintf(context, sizeof context, "smi:0x%02X", value);
-  return Dispatch(SmiRegistration::Kind::Software, value, context);
+  return Dispatch(SmiRegistration::Kind::Software, value, Printf("smi:0x%02X", value));
 }
 
 size_t SmmCore::DispatchGpi(unsigned gpi) {

@@ -109,9 +109,7 @@ std::optional<std::filesystem::path> CacheFile(const std::string &name) {
   std::filesystem::create_directories(base, error);
   if (error || !std::filesystem::is_directory(base, error))
     return std::nullopt;
-  char version[16];
-  std::snprintf(version, sizeof version, "%06X", TPMLIB_GetVersion());
-  return base / ("platsim-tpm12-" + std::string(version) + "-v2-" + name + ".nv");
+  return base / ("platsim-tpm12-" + Printf("%06X", TPMLIB_GetVersion()) + "-v2-" + name + ".nv");
 }
 
 constexpr char kCacheMagic[] = "platsim TPM cache 2\n";
@@ -120,11 +118,8 @@ std::string CacheDigest(const Bytes &bytes) {
   unsigned char digest[SHA256_DIGEST_LENGTH];
   SHA256(bytes.data(), bytes.size(), digest);
   std::string hex;
-  char pair[3];
-  for (unsigned char b : digest) {
-    std::snprintf(pair, sizeof pair, "%02x", b);
-    hex += pair;
-  }
+  for (unsigned char b : digest)
+    hex += Printf("%02x", b);
   return hex + "\n";
 }
 

@@ -38,13 +38,7 @@ TEST(StoryView, BootScriptLinesAreTheRecordsOwnText) {
   };
   json data = json::array();
   for (const ScriptEntry &e : entries)
-    data.push_back({{"opcode", e.OpCode},
-                    {"form", e.Form == ScriptForm::Framework ? "framework" : "pi"},
-                    {"width", e.Width},
-                    {"address", e.Address},
-                    {"values", e.Values},
-                    {"data", e.Data},
-                    {"mask", e.DataMask}});
+    data.push_back(e.ToJson());
   auto lines = Render("boot_script", data);
   ASSERT_EQ(lines.size(), std::size(entries));
   for (size_t i = 0; i < lines.size(); ++i)

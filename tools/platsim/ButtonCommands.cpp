@@ -274,7 +274,7 @@ StoryAction ParseRaw(std::map<std::string, std::string> &flags,
 StoryAction ParseSmi(Args rest) {
   if (rest.empty())
     throw UsageError("which request?");
-  const std::string what = rest[0];
+  const std::string &what = rest[0];
   std::vector<std::string> operands;
   std::map<std::string, std::string> flags;
   for (size_t i = 1; i < rest.size(); ++i) {

@@ -75,6 +75,7 @@ int RunFirmware(Args args) {
     argv.push_back(*keep);
   }
   std::vector<char *> raw;
+  raw.reserve(argv.size() + 1);
   for (auto &s : argv)
     raw.push_back(s.data());
   raw.push_back(nullptr);

@@ -73,7 +73,7 @@ const VOID *FindGuidHobData(UINTN TableEntries, const EFI_CONFIGURATION_TABLE *T
       continue;
     const auto *cursor = static_cast<const EFI_HOB_GENERIC_HEADER *>(Table[i].VendorTable);
     const VOID *data = nullptr;
-    if (cursor != nullptr && GetNextGuidHob(&cursor, Name, &data, nullptr) == EFI_SUCCESS)
+    if (cursor != nullptr && !EFI_ERROR(GetNextGuidHob(&cursor, Name, &data, nullptr)))
       return data;
   }
   return nullptr;

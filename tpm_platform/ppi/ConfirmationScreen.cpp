@@ -27,8 +27,9 @@ UINTN CountActions(UINT16 ActionMask) {
   return Count;
 }
 
-// Whether the quick-boot settings ask for a blank line above the screen. A
-// variable of another size has no meaningful last byte.
+// Whether the quick-boot settings ask for a blank line above the screen. Only
+// an exact EFI_SUCCESS counts (a warning leaves the buffer's contents in doubt),
+// and a variable of another size has no meaningful last byte.
 BOOLEAN WantsLeadingBlankLine() {
   UINT8 QrbSetup[kQrbSetupSize];
   FillBytes(QrbSetup, sizeof(QrbSetup), 0);

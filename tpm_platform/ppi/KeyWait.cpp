@@ -19,6 +19,7 @@ BOOLEAN WaitForPpiConfirmation() {
   const BOOLEAN ClearClass = PpiOperation(gPpi.CurrentOperation).ClearClass;
   for (;;) {
     EFI_INPUT_KEY Key = {};
+    // Anything but an exact EFI_SUCCESS, warnings included, is no key yet.
     if (ConIn->ReadKeyStroke(ConIn, &Key) != EFI_SUCCESS)
       continue;
     if (ClearClass) {

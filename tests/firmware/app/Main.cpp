@@ -7,12 +7,11 @@
 
 using namespace FirmwareTest;
 
+const CHAR16 FirmwareApp::kLogTag[] = u"[fw-test] ";
+
 extern "C" EFI_STATUS EFIAPI FirmwareTestEntry(EFI_HANDLE ImageHandle,
                                                EFI_SYSTEM_TABLE *SystemTable) {
-  gFw.Image = ImageHandle;
-  gFw.St = SystemTable;
-  gFw.Bs = SystemTable->BootServices;
-  gFw.Rt = SystemTable->RuntimeServices;
+  RecordServices(ImageHandle, SystemTable);
   Print(u"start");
   for (const Story &story : kStories) {
     Print(u"story %s", story.Name);

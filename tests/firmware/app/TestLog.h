@@ -1,22 +1,8 @@
-// Output of the firmware test application: one line per check on the console
-// (which OVMF mirrors to the serial port), and the closing tally.
+// The firmware test application's log: the shared one (tests/firmware_app),
+// its lines tagged "[fw-test] ".
 #pragma once
-#include "Uefi/UefiSpec.h"
+#include "tests/firmware_app/Log.h"
 
 namespace FirmwareTest {
-
-struct Services {
-  EFI_HANDLE Image;
-  EFI_SYSTEM_TABLE *St;
-  EFI_BOOT_SERVICES *Bs;
-  EFI_RUNTIME_SERVICES *Rt;
-};
-extern constinit Services gFw;
-
-VOID Print(const CHAR16 *Format, ...);
-// Records one check; the line names it and, on failure, says what was seen.
-BOOLEAN Check(BOOLEAN Ok, const CHAR16 *Format, ...);
-UINT32 FailedCount();
-UINT32 PassedCount();
-
+using namespace FirmwareApp;
 } // namespace FirmwareTest

@@ -1,22 +1,8 @@
-// Output of the SMM story application: one line per check on the console
-// (OVMF mirrors it to the serial port) and the closing tally.
+// The SMM story application's log: the shared one (tests/firmware_app), its
+// lines tagged "[smm-test] ".
 #pragma once
-#include "Uefi/UefiSpec.h"
+#include "tests/firmware_app/Log.h"
 
 namespace SmmStory {
-
-struct Services {
-  EFI_HANDLE Image;
-  EFI_SYSTEM_TABLE *St;
-  EFI_BOOT_SERVICES *Bs;
-  EFI_RUNTIME_SERVICES *Rt;
-};
-extern constinit Services gFw;
-
-VOID Print(const CHAR16 *Format, ...);
-// Records one check; the line names it and says what was seen.
-BOOLEAN Check(BOOLEAN Ok, const CHAR16 *Format, ...);
-UINT32 PassedCount();
-UINT32 FailedCount();
-
+using namespace FirmwareApp;
 } // namespace SmmStory

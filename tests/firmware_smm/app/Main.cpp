@@ -6,11 +6,10 @@
 
 using namespace SmmStory;
 
+const CHAR16 FirmwareApp::kLogTag[] = u"[smm-test] ";
+
 extern "C" EFI_STATUS EFIAPI SmmStoryEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
-  gFw.Image = ImageHandle;
-  gFw.St = SystemTable;
-  gFw.Bs = SystemTable->BootServices;
-  gFw.Rt = SystemTable->RuntimeServices;
+  RecordServices(ImageHandle, SystemTable);
   Print(u"start");
   LoadStory();
   SmramStory();

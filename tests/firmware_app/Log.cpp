@@ -1,8 +1,8 @@
-#include "tests/firmware_smm/app/Log.h"
+#include "tests/firmware_app/Log.h"
 
 #include "support/Format.h"
 
-namespace SmmStory {
+namespace FirmwareApp {
 
 constinit Services gFw = {};
 
@@ -12,8 +12,10 @@ constinit UINT32 gPassed = 0;
 constinit UINT32 gFailed = 0;
 
 VOID Emit(const CHAR16 *Prefix, const CHAR16 *Format, va_list Args) {
+  // Room for the line end and its terminator is kept back from the formatter,
+  // which stops short of the size it is given.
   CHAR16 Line[256];
-  UINTN N = FormatWide(Line, 256, u"[smm-test] %s", Prefix);
+  UINTN N = FormatWide(Line, 256, u"%s%s", kLogTag, Prefix);
   N += FormatWideV(Line + N, 256 - N - 2, Format, Args);
   Line[N] = u'\r';
   Line[N + 1] = u'\n';
@@ -22,6 +24,13 @@ VOID Emit(const CHAR16 *Prefix, const CHAR16 *Format, va_list Args) {
 }
 
 } // namespace
+
+VOID RecordServices(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+  gFw.Image = ImageHandle;
+  gFw.St = SystemTable;
+  gFw.Bs = SystemTable->BootServices;
+  gFw.Rt = SystemTable->RuntimeServices;
+}
 
 VOID Print(const CHAR16 *Format, ...) {
   va_list Args;
@@ -45,8 +54,9 @@ BOOLEAN Check(BOOLEAN Ok, const CHAR16 *Format, ...) {
 UINT32 PassedCount() {
   return gPassed;
 }
+
 UINT32 FailedCount() {
   return gFailed;
 }
 
-} // namespace SmmStory
+} // namespace FirmwareApp
