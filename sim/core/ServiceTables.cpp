@@ -337,7 +337,11 @@ EFI_STATUS EFIAPI GetNextHighMonotonicCount(UINT32 *) {
   return EFI_UNSUPPORTED;
 }
 
-VOID EFIAPI ResetSystem(EFI_RESET_TYPE type, EFI_STATUS status, UINTN, VOID *) {
+VOID EFIAPI ResetSystem(EFI_RESET_TYPE type, EFI_STATUS status, UINTN dataSize, VOID *data) {
+  // Reset data is optional, but a size promises that many bytes: real firmware reads them.
+  if (dataSize != 0 && data == nullptr)
+    throw SimulationError("ResetSystem called with a data size of " + std::to_string(dataSize) +
+                          " and no reset data");
   B().RequestReset(type, status);
 }
 

@@ -43,6 +43,28 @@ TEST_F(ResetHaltTest, ResetSystemReturnsWhenTheBoardSaysSo) {
   EXPECT_EQ(resets->Data[0]["returned"], true);
 }
 
+TEST_F(ResetHaltTest, ResetDataSizeWithoutDataFailsTheRun) {
+  struct Case {
+    UINTN Size;
+    bool Data;
+    bool Fails;
+  };
+  const Case cases[] = {{0, false, false}, {4, true, false}, {1, false, true}, {16, false, true}};
+  board_->SetResetReturns(false);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.Size);
+    UINT32 data = 0;
+    auto reset = [&](sim::Board &board) {
+      board.RuntimeServices()->ResetSystem(EfiResetCold, EFI_SUCCESS, c.Size,
+                                           c.Data ? &data : nullptr);
+    };
+    if (c.Fails)
+      EXPECT_THROW(board_->Run(reset), sim::SimulationError);
+    else
+      EXPECT_EQ(board_->Run(reset).Outcome, sim::BootOutcome::Reset);
+  }
+}
+
 TEST_F(ResetHaltTest, CpuHaltForeverEndsTheHandlerAndIsRecorded) {
   sim::BootResult result = board_->Run([](sim::Board &board) {
     sim::AccessTrace::Scope gpi(board.Trace(), "gpi:1");
