@@ -4,6 +4,7 @@
 #include "Platform/PlatformHooksProtocol.h"
 #include "sim/core/HandleDatabase.h"
 #include "tpm_core/TestBoard.h"
+#include "tpm_platform/measure/Measure.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +114,27 @@ TEST(Startup, TcgGuidWithANullInterfaceIsNoTpm) {
   const auto *cache = reinterpret_cast<const UINT8 *>(&gTpmFlagsCache);
   EXPECT_EQ(Bytes(cache, cache + sizeof gTpmFlagsCache), Bytes(36, 0));
   EXPECT_EQ(gTpmOwnedFlag, 0);
+}
+
+// Nor to the measurements: the hooks and steps that look the protocol up find
+// no TPM (they used to call through the NULL), and the boot goes on.
+TEST(Startup, TcgGuidWithANullInterfaceIsNoTpmToTheMeasurements) {
+  TestBoard board({{"tpm", {{"present", false}}}});
+  board->PowerOn();
+  EFI_HANDLE handle = nullptr;
+  ASSERT_EQ(board->BootServices()->InstallProtocolInterface(&handle, &gEfiTcgProtocolGuid,
+                                                            EFI_NATIVE_INTERFACE, nullptr),
+            EFI_SUCCESS);
+  EFI_STATUS handoff = EFI_SUCCESS;
+  EFI_STATUS separators = EFI_SUCCESS;
+  sim::BootResult result = board->Run([&](sim::Board &b) {
+    b.Sequence().Run(b);
+    handoff = MeasureHandoffTables();
+    separators = MeasureSeparators();
+  });
+  EXPECT_EQ(result.Outcome, sim::BootOutcome::Completed) << result.Detail;
+  EXPECT_EQ(handoff, EFI_NOT_FOUND);
+  EXPECT_EQ(separators, EFI_NOT_FOUND);
 }
 
 TEST(Startup, PlatformStateRecordSkipsTheInterfacesFirstByte) {

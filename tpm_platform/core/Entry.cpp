@@ -49,9 +49,7 @@ VOID FindTpmPlatformState() {
 VOID ReadTpmState() {
   FillBytes(&gTpmFlagsCache, sizeof(gTpmFlagsCache), 0);
   EFI_TCG_PROTOCOL *tcg = nullptr;
-  if (EFI_ERROR(
-          gBS->LocateProtocol(&gEfiTcgProtocolGuid, nullptr, reinterpret_cast<VOID **>(&tcg))) ||
-      tcg == nullptr)
+  if (EFI_ERROR(LocateTcg(&tcg)))
     return;
   gTpmOwnedFlag = TpmReadOwned(tcg);
   TpmReadPermanentFlags(tcg, &gTpmFlagsCache);

@@ -71,12 +71,9 @@ VOID UpdateSetupTpmEnable(BOOLEAN Disabled) {
 
 EFI_STATUS EFIAPI SyncTpmEnableHook() {
   EFI_TCG_PROTOCOL *tcg = nullptr;
-  EFI_STATUS status =
-      gBS->LocateProtocol(&gEfiTcgProtocolGuid, nullptr, reinterpret_cast<VOID **>(&tcg));
+  EFI_STATUS status = LocateTcg(&tcg);
   if (EFI_ERROR(status))
     return status;
-  if (tcg == nullptr)
-    return EFI_NOT_FOUND;
   TpmPermanentFlagsRecord flags = {};
   TpmReadPermanentFlags(tcg, &flags);
   UpdateSetupTpmEnable(flags.Disable == 1);

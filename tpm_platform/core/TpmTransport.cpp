@@ -2,6 +2,7 @@
 #include "tpm_platform/core/TpmTransport.h"
 #include "support/Hw.h"
 #include "support/Strings.h"
+#include "tpm_platform/core/Globals.h"
 
 namespace TpmPlatform {
 
@@ -91,6 +92,15 @@ UINT32 TpmSendCommand(EFI_TCG_PROTOCOL *Tcg, UINT32 Ordinal, UINT32 ParameterLen
 
 UINT16 TpmVendorId() {
   return MmioRead16(kTpmVendorIdAddress);
+}
+
+EFI_STATUS LocateTcg(EFI_TCG_PROTOCOL **Tcg) {
+  *Tcg = nullptr;
+  EFI_STATUS Status =
+      gBS->LocateProtocol(&gEfiTcgProtocolGuid, nullptr, reinterpret_cast<VOID **>(Tcg));
+  if (!EFI_ERROR(Status) && *Tcg == nullptr)
+    return EFI_NOT_FOUND;
+  return Status;
 }
 
 VOID TpmReadPermanentFlags(EFI_TCG_PROTOCOL *Tcg, TpmPermanentFlagsRecord *Record) {

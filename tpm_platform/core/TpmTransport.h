@@ -62,6 +62,10 @@ constexpr UINT32 kTpmRequestHeaderSize = 10;
 UINT32 TpmSendCommand(EFI_TCG_PROTOCOL *Tcg, UINT32 Ordinal, UINT32 ParameterLength,
                       const UINT8 *Parameters);
 
+// EFI_TCG_PROTOCOL, looked up afresh. A TCG GUID installed with no interface
+// is no TPM (EFI_NOT_FOUND): nothing may call through its NULL.
+EFI_STATUS LocateTcg(EFI_TCG_PROTOCOL **Tcg);
+
 VOID TpmReadPermanentFlags(EFI_TCG_PROTOCOL *Tcg, TpmPermanentFlagsRecord *Record);
 VOID TpmReadVolatileFlags(EFI_TCG_PROTOCOL *Tcg, TpmVolatileFlagsRecord *Record);
 UINT8 TpmReadOwned(EFI_TCG_PROTOCOL *Tcg);

@@ -63,8 +63,7 @@ EFI_STATUS FindConfigurationTable(const EFI_GUID *Guid, VOID **Table) {
 
 EFI_STATUS EFIAPI MeasureHandoffTables() {
   EFI_TCG_PROTOCOL *Tcg = nullptr;
-  EFI_STATUS Status =
-      gBS->LocateProtocol(&gEfiTcgProtocolGuid, nullptr, reinterpret_cast<VOID **>(&Tcg));
+  EFI_STATUS Status = LocateTcg(&Tcg);
   if (EFI_ERROR(Status))
     return Status;
 

@@ -10,11 +10,6 @@
 namespace TpmPlatform {
 namespace {
 
-EFI_STATUS LocateTcg(EFI_TCG_PROTOCOL **Tcg) {
-  *Tcg = nullptr;
-  return gBS->LocateProtocol(&gEfiTcgProtocolGuid, nullptr, reinterpret_cast<VOID **>(Tcg));
-}
-
 // Header plus event data in one stack buffer, for the fixed-size records.
 template <UINTN N> struct FixedRecord {
   UINT32 PCRIndex;

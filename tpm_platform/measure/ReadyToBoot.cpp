@@ -40,8 +40,7 @@ VOID EFIAPI ReadyToBootCallback(EFI_EVENT Event, VOID *Context) {
   (void)Event;
   (void)Context;
   EFI_TCG_PROTOCOL *Tcg = nullptr;
-  if (EFI_ERROR(
-          gBS->LocateProtocol(&gEfiTcgProtocolGuid, nullptr, reinterpret_cast<VOID **>(&Tcg))))
+  if (EFI_ERROR(LocateTcg(&Tcg)))
     return;
   VOID *TpmDevice = nullptr;
   if (EFI_ERROR(gBS->LocateProtocol(&gTpmDeviceProtocolGuid, nullptr, &TpmDevice)))
