@@ -69,37 +69,23 @@ static_assert(sizeof(KeyCodeQueueState) == 34 && offsetof(KeyCodeQueueState, Wri
 constexpr UINT8 kDefaultRepeatDelay = 2;
 constexpr UINT8 kDefaultRepeatRate = 1;
 
+// The buttons' variable names. Named arrays, not literals in the rows: an
+// inline array is one object in the whole program, so every copy of a row
+// points at the same name (copies of a literal need not be merged).
+inline constexpr CHAR16 kVolumeUpName[] = u"VolumeUpButton";
+inline constexpr CHAR16 kVolumeDownName[] = u"VolumeDownButton";
+inline constexpr CHAR16 kBrightnessUpName[] = u"BrightnessUpButton";
+inline constexpr CHAR16 kBrightnessDownName[] = u"BrightnessDownButton";
+inline constexpr CHAR16 kVolumeMuteName[] = u"VolumeMuteButton";
 inline constexpr CHAR16 kMicrophoneMuteName[] = u"MicrophoneMuteButton";
 
 // Never written: the live table starts as its copy, and a restore copies a row
 // back.
 inline constexpr ButtonRecord DefaultButtons[kButtonCount] = {
-    {NoAction,
-     u"VolumeUpButton",
-     0x07,
-     0x01,
-     0x6F5,
-     0x01,
-     0x6E5,
-     0x00,
-     0x6C5,
-     0x01,
-     2,
-     {0xE0, 0x30}},
-    {NoAction,
-     u"VolumeDownButton",
-     0x07,
-     0x02,
-     0x6F4,
-     0x20,
-     0x6E5,
-     0x00,
-     0x6C5,
-     0x02,
-     2,
-     {0xE0, 0x2E}},
+    {NoAction, kVolumeUpName, 0x07, 0x01, 0x6F5, 0x01, 0x6E5, 0x00, 0x6C5, 0x01, 2, {0xE0, 0x30}},
+    {NoAction, kVolumeDownName, 0x07, 0x02, 0x6F4, 0x20, 0x6E5, 0x00, 0x6C5, 0x02, 2, {0xE0, 0x2E}},
     {BrightnessUpAction,
-     u"BrightnessUpButton",
+     kBrightnessUpName,
      0x0F,
      0x04,
      0x6F5,
@@ -111,7 +97,7 @@ inline constexpr ButtonRecord DefaultButtons[kButtonCount] = {
      2,
      {0xE0, 0x17}},
     {BrightnessDownAction,
-     u"BrightnessDownButton",
+     kBrightnessDownName,
      0x0F,
      0x10,
      0x6F3,
@@ -122,18 +108,7 @@ inline constexpr ButtonRecord DefaultButtons[kButtonCount] = {
      0x10,
      2,
      {0xE0, 0x12}},
-    {NoAction,
-     u"VolumeMuteButton",
-     0x05,
-     0x20,
-     0x6F3,
-     0x04,
-     0x6E5,
-     0x00,
-     0x6C5,
-     0x20,
-     2,
-     {0xE0, 0x20}},
+    {NoAction, kVolumeMuteName, 0x05, 0x20, 0x6F3, 0x04, 0x6E5, 0x00, 0x6C5, 0x20, 2, {0xE0, 0x20}},
     {NoAction, kMicrophoneMuteName, 0x01, 0x00, 0x6F5, 0x00, 0x6E5, 0x00, 0x6C5, 0x00, 0, {}},
 };
 
