@@ -135,19 +135,29 @@ for figure in "${figures[@]}"; do
     cmake --build "$build" -j2 --target platsim images >/dev/null
     platsim=$build/tools/platsim/platsim
     "$platsim" boot >/dev/null # the TPM cache is made once per machine
+    # The boot beside QEMU's is timed without the DSDT's evaluation by
+    # acpiexec (two outside processes the firmware run has no counterpart of);
+    # the default boot, with it, is shown too.
     l=$(load)
+    for _ in $(seq "${RUNS:-10}"); do
+      start=$(now)
+      "$platsim" boot --no-acpiexec >/dev/null
+      since "$start"
+      echo
+    done >"$work/boot.times"
+    boot=$(median <"$work/boot.times")
     for _ in $(seq "${RUNS:-10}"); do
       start=$(now)
       "$platsim" boot >/dev/null
       since "$start"
       echo
-    done >"$work/boot.times"
-    boot=$(median <"$work/boot.times")
-    cpu=$(perf stat -x, -e task-clock -r 5 "$platsim" boot 2>&1 >/dev/null | awk -F, '{printf "%.1f", $1}' || true)
-    echo "platsim boot: median ${boot} s wall (runs: $(tr '\n' ' ' <"$work/boot.times"); load $l), ${cpu:-?} ms CPU"
+    done >"$work/acpiexec.times"
+    cpu=$(perf stat -x, -e task-clock -r 5 "$platsim" boot --no-acpiexec 2>&1 >/dev/null | awk -F, '{printf "%.1f", $1}' || true)
+    echo "platsim boot --no-acpiexec: median ${boot} s wall (runs: $(tr '\n' ' ' <"$work/boot.times"); load $l), ${cpu:-?} ms CPU"
+    echo "platsim boot (with acpiexec): median $(median <"$work/acpiexec.times") s wall"
     if command -v valgrind >/dev/null; then
       objcopy --strip-debug "$platsim" "$work/platsim"
-      (cd "$work" && valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" ./platsim boot \
+      (cd "$work" && valgrind --tool=callgrind --callgrind-out-file="$work/cg.out" ./platsim boot --no-acpiexec \
         >/dev/null 2>"$work/cg.err") || true
       instructions=$(sed -n 's/.*Collected : //p' "$work/cg.err")
       self_test=$(callgrind_annotate --inclusive=yes "$work/cg.out" 2>/dev/null |
